@@ -1,0 +1,76 @@
+// The console window: an 80 x 25 text screen in one window, its key queue,
+// the braille keyboard, the caret, the message pumps and the tones. All
+// positions in this interface are 1-based.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/messages.hpp"
+
+namespace qrcrt {
+
+constexpr int screenColumns = 80;
+constexpr int screenRows = 25;
+
+// ---- the screen ----
+void openScreen();
+void writeBlock(const std::uint8_t* bytes, std::size_t count);
+void writeChar(std::uint8_t c);
+void moveCursor(int column, int row);
+int cursorColumn();
+int cursorRow();
+std::uint8_t screenChar(int row, int column);
+std::uint8_t screenAttr(int row, int column);
+void clearToLineEnd();
+void setBackground(int colour);
+std::uint8_t currentAttribute();
+void copyToClipboard(const std::string& text);
+void pasteFromClipboard(char* buffer, std::size_t size);
+std::string pasteFromClipboard(std::size_t size = 256);
+void currentDate(int& year, int& month, int& day, int& dayOfWeek);
+void currentTime(int& hour, int& minute, int& second, int& hundredths);
+// Empties the key queue, destroys the window and ends the process (code 0).
+[[noreturn]] void closeScreen();
+platform::Hwnd windowHandle();  // 0 while the window is not open
+
+// ---- standard output and input bound to the screen ----
+// Buffered output (128 bytes); each flush writes the block and polls keys.
+void writeText(const std::string& text);
+void writeLine(const std::string& text);  // text + CR LF
+void flushOutput();
+// One line from the line reader (Enter ends it; the CR LF is not returned).
+std::string readLine(std::size_t size = 256);
+
+// ---- keyboard and pumps ----
+bool keyWaiting();
+std::uint8_t readKeyCode();
+std::size_t readBlock(char* buffer, std::size_t size);
+void pumpMessages();
+void pumpWindowMessages();
+void pauseFor(int milliseconds);
+void setBrailleMode(int mode);
+int brailleMode();
+void toneOn(int frequency);
+void toneOff();
+// Discard every queued key (the warning tone discards type-ahead).
+void clearKeys();
+std::size_t queuedKeys();
+
+// ---- hooks of other modules ----
+// The notice slot: wave-out block-finished and MCI notify messages go to
+// this handler while it is armed.
+using NoticeHandler = std::function<void(std::uint32_t message, platform::WParam, platform::LParam)>;
+void setNoticeHandler(NoticeHandler handler, bool armed);
+void armNoticeHandler(bool armed);
+// WM_COPYDATA goes to this handler, if any.
+void setCopyDataHandler(std::function<platform::LResult(platform::WParam, platform::LParam)> handler);
+// A general hook that sees every message first; answering true claims it.
+using MessageHook = std::function<bool(const platform::Msg&)>;
+void setMessageHook(MessageHook hook);
+
+// Tests: forget all state (closes the window without ending the process).
+void resetForTests();
+
+}  // namespace qrcrt
