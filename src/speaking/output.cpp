@@ -1,0 +1,33 @@
+#include "speaking/output.hpp"
+
+#include "console/qrcrt.hpp"
+
+namespace speaking {
+
+namespace {
+
+struct OutputState {
+    bool started = false;
+    int speed = 0;
+    std::string soundDir;
+};
+
+OutputState state;
+
+}  // namespace
+
+void startSpeech(int speed, const std::string& dir) {
+    state.started = true;
+    state.speed = speed;
+    state.soundDir = dir;
+}
+
+void endSpeech() { state.started = false; }
+
+void writeSpoken(const std::string& text) { qrcrt::writeText(text); }
+
+void writeLineSpoken(const std::string& text) { qrcrt::writeLine(text); }
+
+void resetOutputForTests() { state = OutputState{}; }
+
+}  // namespace speaking

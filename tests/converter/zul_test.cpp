@@ -1,0 +1,163 @@
+// The ZUL line transform and the line reader, over bytes in memory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "converter/zul.hpp"
+
+namespace {
+
+using Bytes = std::vector<int>;
+
+Bytes bytesOf(const std::string& s) {
+    Bytes b;
+    for (unsigned char c : s) b.push_back(c);
+    return b;
+}
+
+std::string text(const Bytes& b) {
+    std::string s;
+    for (int c : b) s.push_back(static_cast<char>(c));
+    return s;
+}
+
+std::vector<std::string> linesOf(const std::string& input, std::size_t chunk) {
+    zul::MemorySource source(input, chunk);
+    zul::LineReader reader(source, chunk);
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.next(line)) lines.push_back(line);
+    return lines;
+}
+
+TEST(ZulMask, CyclesEveryTwentyPositions) {
+    const Bytes expected = {11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (std::size_t p = 1; p <= 60; ++p) EXPECT_EQ(zul::maskAt(p), expected[(p - 1) % 20]) << "position " << p;
+}
+
+TEST(ZulEncode, ByteVectors) {
+    struct Case {
+        const char* what;
+        std::string input;
+        Bytes output;
+    };
+    const std::vector<Case> cases = {
+        {"abc", "abc", {106, 110, 110, 13, 10}},
+        {"empty input", "", {}},
+        {"one empty line", "\r\n", {13, 10}},
+        {"a tab at position 13 becomes a line feed", "AAAAAAAAAAAA\t",
+         {74, 77, 76, 79, 78, 81, 80, 83, 82, 65, 64, 67, 10, 13, 10}},
+        {"Ctrl-Z ends the input", "abc\x1A" "def\r\n", {106, 110, 110, 13, 10}},
+        {"Ctrl-Z at the start", "\x1A" "abc", {}},
+        {"Ctrl-Z after a line end", "a\r\n\x1A\r\n", {106, 13, 10}},
+        {"mixed endings", "a\r\nb\nc\rd\r\n", {106, 13, 10, 105, 13, 10, 104, 13, 10, 111, 13, 10}},
+        {"CR then CR LF is two lines", "a\r\r\n", {106, 13, 10, 13, 10}},
+        {"LF CR is two line ends", "a\n\rb", {106, 13, 10, 13, 10, 105, 13, 10}},
+        {"last line without an end", "x\r\nab", {115, 13, 10, 106, 110, 13, 10}},
+        // ANSI to OEM first: é -> 130, ç -> 135, ã -> 198, Á -> 181.
+        {"Latin-1 letters", "\xE9\xE7\xE3\xC1", {130 ^ 11, 135 ^ 12, 198 ^ 13, 181 ^ 14, 13, 10}},
+        {"NUL bytes are data", std::string("\0\0", 2), {11, 12, 13, 10}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(bytesOf(zul::encodeText(c.input)), c.output) << c.what;
+}
+
+TEST(ZulEncode, PositionsTenThirtyFiftyKeepTheirByte) {
+    std::string line(60, 'Q');
+    std::string out = zul::encodeText(line);
+    ASSERT_EQ(out.size(), 62u);
+    for (std::size_t p = 1; p <= 60; ++p) {
+        bool kept = p % 20 == 10;
+        EXPECT_EQ(out[p - 1] == 'Q', kept) << "position " << p;
+        // only the five low bits ever change
+        EXPECT_EQ(out[p - 1] & 0xE0, 'Q' & 0xE0);
+    }
+}
+
+TEST(ZulEncode, ScramblingTwiceGivesTheOemBytesBack) {
+    std::string line;
+    for (int i = 0; i < 256; ++i) line.push_back(static_cast<char>(i));
+    std::string twice = line;
+    zul::scrambleLine(twice);
+    EXPECT_NE(twice, line);
+    zul::scrambleLine(twice);
+    EXPECT_EQ(twice, line);
+}
+
+// Line ends split across reads must not change the lines.
+TEST(ZulLineReader, LinesDoNotDependOnChunkSize) {
+    struct Case {
+        std::string input;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"", {}},
+        {"\x1A", {}},
+        {"abc", {"abc"}},
+        {"abc\r\n", {"abc"}},
+        {"abc\r", {"abc"}},
+        {"abc\n\n", {"abc", ""}},
+        {"\r\n\r\n", {"", ""}},
+        {"ab\r\ncd\ref\ngh", {"ab", "cd", "ef", "gh"}},
+        {"ab\r\r\ncd", {"ab", "", "cd"}},
+        {"ab\r\x1A" "cd", {"ab"}},
+        {"ab\x1A", {"ab"}},
+        {"x\r\n\x1A" "rest\r\n", {"x"}},
+        {std::string(70, 'z') + "\r\n" + std::string(3, 'y'), {std::string(70, 'z'), "yyy"}},
+    };
+    for (const auto& c : cases)
+        for (std::size_t chunk : {1u, 2u, 3u, 5u, 64u, 65536u})
+            EXPECT_EQ(linesOf(c.input, chunk), c.lines) << "chunk " << chunk << " input " << testing::PrintToString(c.input);
+}
+
+TEST(ZulLineReader, StaysEndedAfterTheLastLine) {
+    zul::MemorySource source("a\r\nb");
+    zul::LineReader reader(source);
+    std::string line;
+    EXPECT_TRUE(reader.next(line));
+    EXPECT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "b");
+    EXPECT_FALSE(reader.next(line));
+    EXPECT_TRUE(line.empty());
+    EXPECT_FALSE(reader.next(line));
+}
+
+// A long line is measured first and held in one buffer of its own size,
+// not grown by doubling.
+TEST(ZulLineReader, LongLineIsAllocatedOnce) {
+    const std::size_t length = 5 * zul::LineReader::longLine + 123;
+    std::string input(length, 'k');
+    input += "\r\nshort\r\n";
+    zul::MemorySource source(input, 4096);
+    zul::LineReader reader(source, 4096);
+    std::string line;
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line.size(), length);
+    EXPECT_LT(line.capacity(), length + length / 20);
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "short");
+    EXPECT_FALSE(reader.next(line));
+}
+
+// A source that cannot look ahead (a pipe) still gives the whole line.
+TEST(ZulLineReader, LongLineFromASourceWithoutLookAhead) {
+    struct PipeSource : zul::ByteSource {
+        std::string data;
+        std::size_t pos = 0;
+        std::size_t read(char* buffer, std::size_t size) override {
+            std::size_t n = std::min(size, data.size() - pos);
+            data.copy(buffer, n, pos);
+            pos += n;
+            return n;
+        }
+    } source;
+    source.data = std::string(3 * zul::LineReader::longLine, 'p') + "\nq";
+    zul::LineReader reader(source);
+    std::string line;
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line.size(), 3 * zul::LineReader::longLine);
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "q");
+}
+
+}  // namespace
