@@ -2,7 +2,12 @@
 // (sdl, terminal, headless) fills one WindowBackend record; window.cpp picks
 // one from QUORIL_CONSOLE (default: sdl when a display is reachable,
 // terminal otherwise) and forwards the public calls of window.hpp to it.
-// The backend turns its native events into messages with postMessage.
+// The backend turns its native events into messages with postMessage,
+// addressed to currentWindow(): key-downs and key-ups as WM_KEYDOWN/WM_KEYUP
+// (WM_SYSKEYDOWN/WM_SYSKEYUP when Alt is held without Ctrl) with the
+// virtual-key code in wParam and the modifiers in mods; typed text as one
+// WM_CHAR per Windows-1252 byte; focus, mouse (x in the low 16 bits of
+// lParam, y in the next 16) and close-button messages likewise.
 #pragma once
 
 #include <memory>
@@ -26,7 +31,9 @@ public:
     // Block up to the given milliseconds for a native event (or a wake-up
     // by wakeUp from another thread). -1 waits without limit.
     virtual void waitEvents(int milliseconds) = 0;
-    // Called by postMessage from any thread so that waitEvents returns.
+    // Called by postMessage from any thread so that waitEvents returns. A
+    // wake-up that comes while nobody waits must end the next waitEvents at
+    // once (it may come between the queue check and the wait).
     virtual void wakeUp() = 0;
 
     virtual FontMetrics createFont(const std::string& face, int width, int height) = 0;
@@ -58,6 +65,8 @@ public:
     virtual bool setClipboard(const std::string& cp1252) { (void)cp1252; return false; }
     virtual bool getClipboard(std::string& cp1252) { (void)cp1252; return false; }
     virtual void beep() = 0;
+    // Shows the box and also writes "title: text" to standard error where
+    // that does not disturb the display.
     virtual void messageBox(const std::string& title, const std::string& text) = 0;
     virtual bool hasKeyReleases() const = 0;
 };
@@ -68,5 +77,8 @@ std::unique_ptr<WindowBackend> makeHeadlessBackend();
 
 // The backend in use (chosen on first use).
 WindowBackend& backend();
+// The window the backend shows (its handle is given before the backend's
+// createWindow is called); 0 when none. Backends address their messages to it.
+Hwnd currentWindow();
 
 }  // namespace platform

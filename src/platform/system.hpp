@@ -26,17 +26,33 @@ std::string getProfileString(const std::string& section, const std::string& key,
 int getProfileInt(const std::string& section, const std::string& key, int defaultValue,
                   const std::string& fileName);
 
+// The same lookup on the text of a settings file already read: true and the
+// value (trimmed, quotes removed, not cut) when the section holds the key.
+bool profileValueFromText(const std::string& content, const std::string& section,
+                          const std::string& key, std::string& value);
+// getProfileString on the text of a settings file.
+std::string profileStringFromText(const std::string& content, const std::string& section,
+                                  const std::string& key, const std::string& defaultValue,
+                                  std::size_t size = 256);
+// The number rule of getProfileInt on a value: optional sign, then leading
+// digits (saturating at the int range); the default when there are none.
+int parseProfileInt(const std::string& text, int defaultValue);
+
 // $QUORIL_WINDIR, else "/etc/quoril" (no trailing separator).
 std::string windowsDirectory();
 
 // ---- files and paths ----
 // Maps a Windows-style name onto the Linux file system: backslashes become
 // slashes; a drive letter "X:" and a leading "\" stand for $QUORIL_ROOT
-// (default "/"). The name stays Windows-1252; toNativeName converts it for
-// the file system (UTF-8).
+// (default "/"); a name starting with "/" is already a Linux name and keeps
+// its place. The name stays Windows-1252; toNativeName converts it for the
+// file system (UTF-8).
 std::string mapPath(const std::string& windowsName);
-std::string toNativeName(const std::string& windowsName);  // mapPath + UTF-8
-bool fileExists(const std::string& windowsName);
+// mapPath + UTF-8; when that name does not exist, each missing component is
+// looked up without case, as Windows would find it.
+std::string toNativeName(const std::string& windowsName);
+bool fileExists(const std::string& windowsName);       // a regular file
+bool directoryExists(const std::string& windowsName);  // a directory
 // The current directory, as a Windows-1252 text without a trailing slash.
 std::string currentDirectory();
 // Full path of the running executable.
@@ -74,6 +90,8 @@ void addExitHook(std::function<void()> hook);
 // Tests: exitProcess calls this instead of ending the process; it must not
 // return (a test throws). Pass an empty function to restore.
 void setExitHandler(std::function<void(int)> handler);
+// Tests: forget the registered exit hooks.
+void clearExitHooks();
 
 // ---- sound calls of the console ----
 // Play a RIFF/WAVE image from memory, looping, without blocking; replaces a

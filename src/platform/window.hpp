@@ -68,6 +68,13 @@ SystemMetrics systemMetrics();
 Hwnd createWindow(const WindowSpec& spec);
 // Sends WM_DESTROY to the procedure, then forgets the window.
 void destroyWindow(Hwnd hwnd);
+// Call the window's procedure at once (as Windows' SendMessage), with the
+// key state of the moment; 0 when the window does not exist.
+LResult sendMessage(Hwnd hwnd, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
+// The default window procedure: WM_CLOSE destroys the window, Alt+F4 (a
+// WM_SYSKEYDOWN of VK_F4) asks to close it, WM_PAINT is validated; anything
+// else answers 0.
+LResult defWindowProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam);
 // Restore the default procedure (after this, messages are not dispatched
 // to the old one).
 void detachWindowProc(Hwnd hwnd);
@@ -117,8 +124,12 @@ bool hasKeyReleases();
 
 // ---- headless backend: scripted input and recorded output, for tests ----
 namespace headless {
-// Start afresh: no window, empty recordings, empty clipboard.
+// Start afresh: no window, empty recordings, empty clipboard, empty message
+// queue, no scripted input. Makes the headless backend the one in use.
 void reset();
+// Scripted input goes to the window as posted messages. A key with Alt and
+// without Ctrl comes as WM_SYSKEYDOWN / WM_SYSKEYUP, as on Windows; mouse
+// messages carry x in the low 16 bits of lParam and y in the next 16.
 void keyDown(std::uint32_t vk, std::uint8_t mods = 0);
 void keyUp(std::uint32_t vk, std::uint8_t mods = 0);
 void character(std::uint8_t ch, std::uint8_t mods = 0);
@@ -130,14 +141,38 @@ void closeButton();
 void focus(bool gained);
 // Scripted keys are handed out as messages by the next peek. With
 // keysWhenWaiting, they are held back until the program waits for a
-// message (so a test can script all answers before the program asks).
+// message without a time limit (waitMessage), and each such wait lets one
+// key through (its key-down, characters and key-up), as a person types only
+// when asked; so a test can script all answers before the program asks.
 void setKeysWhenWaiting(bool on);
+// Scripted events not yet handed out.
+std::size_t pendingInput();
+// A wait without time limit that nothing ends (no scripted input, no post
+// from another thread) for this long posts WM_QUIT, with a note on standard
+// error, so a program waiting for input nobody scripted ends instead of
+// hanging. Default 30000 ms; reset() restores it.
+void setIdleLimit(int milliseconds);
 int beeps();
 std::vector<std::string> messageBoxes();  // "title: text"
-// The text drawn at cell (col, row) by the last paint, for tests of
-// painting; the screen's own buffers are read through the console.
-std::vector<std::string> drawCalls();  // "x,y,fg,bg:text"
-void clearDrawCalls();
+// Every drawText since the last clear, for tests of painting, as
+// "x,y,fg,bg:text": pixel position, colours as six lower-case hex digits
+// (rrggbb), the Windows-1252 text. The screen's own buffers are read through
+// the console.
+std::vector<std::string> drawCalls();
+// The other drawing since the last clear: "fill l,t,r,b rrggbb",
+// "copy l,t,r,b to x,y", "capture", "stretch l,t,r,b", "release".
+std::vector<std::string> pixelCalls();
+void clearDrawCalls();  // clears both lists
+int paints();           // beginPaint calls since reset
+struct CaretState {
+    bool exists = false, shown = false;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+CaretState caret();
+bool windowOpen();
+std::string windowTitle();  // Windows-1252
+bool windowMaximised();
+bool windowActive();
 }  // namespace headless
 
 }  // namespace platform
