@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/messages.hpp"
@@ -144,6 +145,9 @@ void scriptOpenResults(std::vector<MmResult> results);
 void scriptUnprepareResult(MmResult result);
 // The result answered by every later prepare (success: the real answer).
 void scriptPrepareResult(MmResult result);
+// Called after each written block is recorded, with its number (1, 2, ...):
+// a test can press a key or finish blocks at a chosen moment of playback.
+void setWriteHook(std::function<void(std::size_t blockNumber)> hook);
 
 }  // namespace test
 }  // namespace waveout

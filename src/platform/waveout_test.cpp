@@ -23,6 +23,7 @@ struct TestWave {
     std::deque<MmResult> openResults;
     MmResult unprepareResult = MMSYSERR_NOERROR;
     MmResult prepareResult = MMSYSERR_NOERROR;
+    std::function<void(std::size_t)> writeHook;
 };
 
 TestWave& tw() {
@@ -81,6 +82,10 @@ public:
         t.blocks.emplace_back(h->data, h->data + (h->data ? h->bufferLength : 0));
         t.queue.push_back(h);
         if (t.autoFinish) finishFront(t);
+        if (t.writeHook) {
+            auto hook = t.writeHook;  // the hook may replace itself
+            hook(t.blocks.size());
+        }
         return MMSYSERR_NOERROR;
     }
 
@@ -145,6 +150,7 @@ void scriptOpenResults(std::vector<MmResult> results) {
 
 void scriptUnprepareResult(MmResult result) { tw().unprepareResult = result; }
 void scriptPrepareResult(MmResult result) { tw().prepareResult = result; }
+void setWriteHook(std::function<void(std::size_t)> hook) { tw().writeHook = std::move(hook); }
 
 }  // namespace test
 }  // namespace platform::waveout
