@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/messages.hpp"
+#include "platform/window.hpp"
 
 namespace qrcrt {
 
@@ -34,6 +36,10 @@ void currentTime(int& hour, int& minute, int& second, int& hundredths);
 // Empties the key queue, destroys the window and ends the process (code 0).
 [[noreturn]] void closeScreen();
 platform::Hwnd windowHandle();  // 0 while the window is not open
+// The colour painted for a colour number (through the colour table).
+platform::Rgb colourOf(int colourNumber);
+// The font face to use instead of FONTE (before the window opens).
+void setFontFace(const std::string& face);
 
 // ---- standard output and input bound to the screen ----
 // Buffered output (128 bytes); each flush writes the block and polls keys.
@@ -46,6 +52,9 @@ std::string readLine(std::size_t size = 256);
 // ---- keyboard and pumps ----
 bool keyWaiting();
 std::uint8_t readKeyCode();
+// Whether Alt was held with the last key taken by readKeyCode. Ctrl+Shift+F9
+// counts as Ctrl+Alt+F9 (desktops keep Ctrl+Alt+F-keys for themselves).
+bool altHeld();
 std::size_t readBlock(char* buffer, std::size_t size);
 void pumpMessages();
 void pumpWindowMessages();
@@ -54,6 +63,9 @@ void setBrailleMode(int mode);
 int brailleMode();
 void toneOn(int frequency);
 void toneOff();
+// The looping image toneOn plays: a 44-byte WAV header and a square wave;
+// empty for a frequency of 0 or less.
+std::vector<std::uint8_t> toneImage(int frequency);
 // Discard every queued key (the warning tone discards type-ahead).
 void clearKeys();
 std::size_t queuedKeys();
