@@ -20,4 +20,12 @@ void writeLineSpoken(const std::string& text);
 // Tests: forget all state.
 void resetOutputForTests();
 
+// ---- waiting for speech (speechwait.cpp) ----
+// Waits until pending server speech has ended. With no speech server this
+// returns at once.
+void finishSpeech();
+// Pumps messages; when a key is waiting, cuts the sound and answers false
+// (the key stays queued). Otherwise answers whether sound is still playing.
+bool speechBusy();
+
 }  // namespace speaking
