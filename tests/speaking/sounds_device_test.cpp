@@ -1,0 +1,53 @@
+// The click and the warning tone on the real sound output (SDL audio, which
+// reaches PulseAudio or PipeWire). Skipped where no sound device opens.
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "console/qrcrt.hpp"
+#include "platform/audio.hpp"
+#include "platform/messages.hpp"
+#include "platform/waveout.hpp"
+#include "platform/window.hpp"
+#include "sound/qrwav.hpp"
+#include "speaking/sounds.hpp"
+
+// The sound server's client library keeps a few allocations to the end of
+// the process; they are not ours to report.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libpulse.so\nleak:libpulsecommon\nleak:libSDL2\n";
+}
+
+namespace {
+
+TEST(SoundsOnTheDevice, ClickAndWarningReachTheOutput) {
+    ::setenv("QUORIL_CONSOLE", "headless", 0);
+    ::setenv("QUORIL_AUDIO", "sdl", 1);
+    // The sound server the CI starts (scripts/start-sound-server).
+    ::setenv("PULSE_RUNTIME_PATH", "/tmp/quoril-pulse", 0);
+    platform::waveout::useTestDevice(false);
+    platform::headless::reset();
+    qrcrt::resetForTests();
+    qrwav::resetForTests();
+    speaking::resetSoundsForTests();
+
+    speaking::beepShort();
+    if (!platform::audio::available()) {
+        qrwav::resetForTests();
+        ::unsetenv("QUORIL_AUDIO");
+        GTEST_SKIP() << "no sound device";
+    }
+    const std::uint64_t click = platform::waveout::lastBlockStartNanos();
+    EXPECT_NE(click, 0u) << "the click reached the output";
+    EXPECT_FALSE(qrwav::deviceOpen() && qrwav::queuedBlocks() > 0) << "and was played to its end";
+
+    speaking::beepError();
+    EXPECT_GT(platform::waveout::lastBlockStartNanos(), click) << "the warning tone reached the output";
+    EXPECT_EQ(qrwav::queuedBlocks(), 0);
+
+    qrwav::resetForTests();
+    qrcrt::resetForTests();
+    ::unsetenv("QUORIL_AUDIO");
+}
+
+}  // namespace
