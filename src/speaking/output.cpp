@@ -26,7 +26,11 @@ void endSpeech() { state.started = false; }
 
 void writeSpoken(const std::string& text) { qrcrt::writeText(text); }
 
-void writeLineSpoken(const std::string& text) { qrcrt::writeLine(text); }
+// Written in two steps so that a long line is not copied to append its end.
+void writeLineSpoken(const std::string& text) {
+    qrcrt::writeText(text);
+    qrcrt::writeText("\r\n");
+}
 
 void resetOutputForTests() { state = OutputState{}; }
 

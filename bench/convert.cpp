@@ -1,0 +1,101 @@
+// Conversion speed: a generated 50 MB text (about a million lines of
+// Portuguese-looking words with Latin-1 letters) converted to ZUL, once
+// without a screen and once showing every line on the headless console as
+// the program does. Prints MB/s (10^6 bytes per second).
+//
+//   bench_convert TEXT ZUL    generates TEXT unless it exists, converts it
+//   bench_convert --generate TEXT
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "converter/converter.hpp"
+#include "speaking/output.hpp"
+
+namespace {
+
+constexpr std::uint64_t targetSize = 50ull * 1000 * 1000;
+
+// A fixed generator, so every run converts the same text.
+struct Lcg {
+    std::uint64_t state = 0x2545F4914F6CDD1Dull;
+    std::uint32_t next() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::uint32_t>(state >> 33);
+    }
+    std::uint32_t below(std::uint32_t n) { return next() % n; }
+};
+
+void generate(const std::string& name) {
+    // Windows-1252: plain letters, and the accented letters of Portuguese.
+    static const char plain[] = "abcdefghijlmnopqrstuvxzaeiouaeiosrn";
+    static const char accented[] = "\xE1\xE9\xED\xF3\xFA\xE2\xEA\xF4\xE3\xF5\xE7\xE0\xC1\xC9\xCD\xD3\xDA\xC7\xC3";
+    static const char* const stops[] = {".", ",", ";", "?", "!", ":"};
+    Lcg rng;
+    std::ofstream out(name, std::ios::binary);
+    std::string line;
+    std::uint64_t written = 0;
+    while (written < targetSize) {
+        line.clear();
+        std::uint32_t words = 3 + rng.below(12);
+        for (std::uint32_t w = 0; w < words; ++w) {
+            if (w) line += ' ';
+            std::uint32_t letters = 1 + rng.below(9);
+            for (std::uint32_t k = 0; k < letters; ++k)
+                line += rng.below(6) == 0 ? accented[rng.below(sizeof accented - 1)] : plain[rng.below(sizeof plain - 1)];
+        }
+        line += stops[rng.below(6)];
+        line += rng.below(10) == 0 ? "\n" : "\r\n";
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+        written += line.size();
+    }
+}
+
+double seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--generate") == 0) {
+        generate(argv[2]);
+        return 0;
+    }
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s TEXT ZUL | --generate TEXT\n", argv[0]);
+        return 2;
+    }
+    const std::string text = argv[1], zulName = argv[2];
+    if (!std::filesystem::exists(text)) generate(text);
+    const double megabytes = static_cast<double>(std::filesystem::file_size(text)) / 1e6;
+
+    std::uint64_t lines = 0;
+    try {
+        auto start = std::chrono::steady_clock::now();
+        converter::convertFile(text, zulName, [&](const std::string&) { ++lines; });
+        double t = seconds(start);
+        std::printf("input: %.1f MB, %llu lines\n", megabytes, static_cast<unsigned long long>(lines));
+        std::printf("convzul, conversion only:         %8.1f MB/s (%.3f s)\n", megabytes / t, t);
+
+        const char* console = std::getenv("QUORIL_CONSOLE");
+        if (console && std::strcmp(console, "headless") == 0) {
+            start = std::chrono::steady_clock::now();
+            converter::convertFile(text, zulName, speaking::writeLineSpoken);
+            t = seconds(start);
+            std::printf("convzul, every line on the screen: %7.1f MB/s (%.3f s, headless console)\n",
+                        megabytes / t, t);
+        } else {
+            std::printf("(set QUORIL_CONSOLE=headless to time the run with the screen)\n");
+        }
+    } catch (const converter::IoError& e) {
+        std::fprintf(stderr, "%s\n", e.text().c_str());
+        return 1;
+    }
+    return 0;
+}

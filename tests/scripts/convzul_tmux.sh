@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Drives build/convzul in a terminal as a user would: the terminal backend
+# inside tmux, both names typed at the keyboard, then the ZUL file checked
+# byte by byte. Skips (77) without tmux or without the program.
+set -u
+
+build=${QUORIL_BUILD_DIR:-build}
+bin="$build/convzul"
+command -v tmux >/dev/null 2>&1 || { echo "skip: tmux is not installed"; exit 77; }
+[ -x "$bin" ] || { echo "skip: $bin is not built"; exit 77; }
+
+work=$(mktemp -d)
+sock="convzul-test-$$"
+cleanup() {
+    tmux -L "$sock" kill-server >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+windir="$build/etc"
+[ -d "$windir" ] || windir="$work"
+
+# abc, a line with Latin-1 letters (é ç), a tab at position 13, no final line end.
+printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX' > "$work/meu texto.txt"
+
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+tmux -L "$sock" -f /dev/null new-session -d -x 100 -y 30 \
+    "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin'; echo \"EXIT=\$?\"; sleep 60"
+
+screen() { tmux -L "$sock" capture-pane -p -t 0 2>/dev/null; }
+
+wait_for() {
+    local text=$1 limit=${2:-60}
+    local end=$((SECONDS + limit))
+    while [ $SECONDS -lt $end ]; do
+        if screen | grep -qF -- "$text"; then return 0; fi
+        sleep 0.2
+    done
+    echo "FAIL: '$text' did not appear; the screen was:"
+    screen
+    exit 1
+}
+
+wait_for "Qual o arquivo a converter?"
+tmux -L "$sock" send-keys -t 0 -l "meu texto.txt"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "Qual o arquivo de sa"
+tmux -L "$sock" send-keys -t 0 -l "saida.zul"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "Ok, convertido"
+wait_for "EXIT=0"
+
+expected="$work/expected"
+# abc -> 106 110 110; "olé ç" -> OEM then masks 11..15; 12 A's then a tab
+# that becomes 10, then X (mask 4).
+printf '\152\156\156\r\n' > "$expected"
+printf '\144\140\217\056\210\r\n' >> "$expected"
+printf '\112\115\114\117\116\121\120\123\122\101\100\103\012\134\r\n' >> "$expected"
+if ! cmp "$expected" "$work/saida.zul"; then
+    echo "FAIL: the ZUL file differs"
+    od -An -tu1 "$work/saida.zul"
+    exit 1
+fi
+cmp -s "$work/meu texto.txt" <(printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX') || { echo "FAIL: input changed"; exit 1; }
+echo "ok: convzul converted a file typed at the terminal"
