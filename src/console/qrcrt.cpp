@@ -213,6 +213,7 @@ void forgetWindow(State& s) {
 // answering for itself.
 void atProcessExit() {
     State& s = state();
+    s.exitHooked = false;  // the platform runs a hook once
     if (!s.open || !s.hwnd || s.finished) return;
     s.finished = true;
     s.breakEnabled = false;

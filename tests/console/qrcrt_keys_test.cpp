@@ -320,6 +320,8 @@ TEST_F(Keys, CtrlBreakAndQuitEndWith255) {
         } catch (const ProcessExit& e) {
             EXPECT_EQ(e.code, 255);
         }
+        // The window outlives the program and says so.
+        EXPECT_EQ(platform::headless::windowTitle(), "Programa terminado");
     }
 }
 
