@@ -2,7 +2,7 @@
 #
 # voicegen makes every recording the system plays into
 # ${QUORIL_SHARE_DIR}/som/letras; it runs on every build and remakes only
-# what is missing or older than itself or the lists in data/letras. The
+# what is missing or whose text (in data/letras) or way of making changed. The
 # settings file for running from the build tree is build/etc/QUORIL.INI (the
 # Windows directory of `make run`); an installed system gets its own, with
 # the install prefix's paths, in /etc/quoril unless one is already there.
@@ -26,19 +26,19 @@ endif()
 set(QUORIL_DATA_DIR ${QUORIL_SHARE_DIR})
 configure_file(${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in ${QUORIL_ETC_DIR}/QUORIL.INI @ONLY)
 
-# Settings for the installed system.
-set(QUORIL_DATA_DIR ${CMAKE_INSTALL_PREFIX}/share/quoril)
-configure_file(${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in ${CMAKE_BINARY_DIR}/install/QUORIL.INI @ONLY)
-unset(QUORIL_DATA_DIR)
-
 install(DIRECTORY ${QUORIL_SHARE_DIR}/ DESTINATION share/quoril
         FILES_MATCHING PATTERN "*"
-        PATTERN "*.tmp" EXCLUDE)
+        PATTERN "*.tmp" EXCLUDE
+        PATTERN ".voicegen-*" EXCLUDE)
+# The installed system's settings name the prefix given at install time.
+# file(INSTALL) puts DESTDIR in front of an absolute destination itself.
 install(CODE "
-  set(quoril_etc \"\$ENV{DESTDIR}/etc/quoril\")
-  if(EXISTS \"\${quoril_etc}/QUORIL.INI\")
-    message(STATUS \"Keeping: \${quoril_etc}/QUORIL.INI\")
+  if(EXISTS \"\$ENV{DESTDIR}/etc/quoril/QUORIL.INI\")
+    message(STATUS \"Keeping: \$ENV{DESTDIR}/etc/quoril/QUORIL.INI\")
   else()
-    file(INSTALL \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" DESTINATION \"\${quoril_etc}\")
+    set(QUORIL_DATA_DIR \"\${CMAKE_INSTALL_PREFIX}/share/quoril\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in\"
+                   \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" @ONLY)
+    file(INSTALL \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" DESTINATION \"/etc/quoril\")
   endif()
 ")

@@ -5,8 +5,8 @@
 // Every name the system can ask for (speaking/soundnames) gets one 11025 Hz
 // 8-bit mono WAV file: the spoken ones say the text that the lists in the
 // data directory give for the name, the telephone keys are their two tones,
-// computed. A file is made again when it is missing or older than voicegen
-// or the lists; the rest are left alone. The lists are UTF-8 text, one
+// computed. A file is made again when it is missing or what makes it (its
+// text, the recipe) changed; the rest are left alone. The lists are UTF-8 text, one
 // "name text" pair a line (the name, blanks, the text to speak); lines
 // starting with '#' and blank lines are skipped. A name the system does not
 // use, a name given twice, or a name the system uses that has no text stops
@@ -36,6 +36,23 @@ namespace {
 constexpr std::uint32_t kRate = 11025;
 constexpr double kToneSeconds = 0.150;
 constexpr double kRampSeconds = 0.005;
+// Change a recipe when the way its recordings are made changes: every
+// recording of that kind is then made again.
+constexpr const char* kSpeechRecipe = "espeak-ng pt-br 165 wpm, fir31 4800, trim 400, peak 29000 x3;";
+constexpr const char* kToneRecipe = "dtmf 150 ms 0.4+0.4 ramp 5 ms;";
+constexpr const char* kStampName = ".voicegen-letras";
+
+// FNV-1a, 64 bits, in hexadecimal.
+std::string fingerprint(const std::string& text) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    return buf;
+}
 
 bool loadLists(const fs::path& dir, std::map<std::string, std::string>& texts,
                std::vector<fs::path>& files) {
@@ -157,16 +174,23 @@ int runLetras(int argc, char** argv) {
         }
     if (!ok) return 1;
 
-    // A recording is out of date when older than the program or a list.
+    // Each recording is remembered in the stamp file with a fingerprint of
+    // what made it (the recipe and its text); it is made again when it is
+    // missing or its fingerprint changed.
     std::error_code ec;
-    fs::file_time_type newest = fs::last_write_time(fs::read_symlink("/proc/self/exe", ec), ec);
-    if (ec) newest = fs::file_time_type::max();
-    for (const fs::path& list : lists) newest = std::max(newest, fs::last_write_time(list));
     fs::create_directories(outDir, ec);
-    auto stale = [&](const fs::path& p) {
+    const fs::path stampPath = outDir / kStampName;
+    std::map<std::string, std::string> before, after;
+    {
+        std::ifstream in(stampPath);
+        std::string name, print;
+        while (in >> name >> print) before[name] = print;
+    }
+    auto stale = [&](const std::string& name, const fs::path& p, const std::string& recipe) {
+        const std::string print = fingerprint(recipe);
+        after[name] = print;
         std::error_code e;
-        const auto t = fs::last_write_time(p, e);
-        return force || e || t < newest;
+        return force || !fs::is_regular_file(p, e) || before[name] != print;
     };
     auto fileOf = [&](const std::string& name) {
         return outDir / platform::cp1252ToUtf8(name + ".wav");
@@ -176,7 +200,7 @@ int runLetras(int argc, char** argv) {
     bool espeakStarted = false;
     for (const std::string& name : spokenNames) {
         const fs::path path = fileOf(name);
-        if (!stale(path)) continue;
+        if (!stale(name, path, kSpeechRecipe + voicegen::espeakVersion() + ";" + texts[name])) continue;
         if (!espeakStarted) {
             if (!voicegen::startEspeak("pt-br", 165)) return 1;
             espeakStarted = true;
@@ -184,6 +208,7 @@ int runLetras(int argc, char** argv) {
         const std::vector<std::uint8_t> samples = spoken(texts[name]);
         if (samples.empty() || !writeAtomically(path, samples)) {
             std::fprintf(stderr, "voicegen: could not make %s\n", path.c_str());
+            after.erase(name);
             ++failed;
         } else {
             ++made;
@@ -191,17 +216,22 @@ int runLetras(int argc, char** argv) {
     }
     for (const std::string& name : names::telephoneKeySounds()) {
         const fs::path path = fileOf(name);
-        if (!stale(path)) continue;
+        if (!stale(name, path, std::string(kToneRecipe) + name)) continue;
         double low = 0, high = 0;
         const char key = name.back() == 'X' ? '*' : name.back();
         if (!toneOf(key, low, high) || !writeAtomically(path, dialTone(low, high))) {
             std::fprintf(stderr, "voicegen: could not make %s\n", path.c_str());
+            after.erase(name);
             ++failed;
         } else {
             ++made;
         }
     }
 
+    {
+        std::ofstream out(stampPath, std::ios::trunc);
+        for (const auto& [name, print] : after) out << name << ' ' << print << '\n';
+    }
     if (made > 0) {
         std::uintmax_t total = 0;
         std::size_t files = 0;

@@ -72,6 +72,11 @@ bool startEspeak(const std::string& voice, int wordsPerMinute) {
 
 int espeakRate() { return gRate; }
 
+std::string espeakVersion() {
+    const char* v = espeak_Info(nullptr);
+    return v ? v : "";
+}
+
 std::vector<std::int16_t> speak(const std::string& utf8Text) {
     std::vector<std::int16_t> samples;
     if (gRate == 0) return samples;

@@ -14,6 +14,8 @@ namespace voicegen {
 // voice; rate in words per minute. Answers false when espeak-ng cannot start
 // or has no such voice. Later calls only change voice and rate.
 bool startEspeak(const std::string& voice, int wordsPerMinute);
+// The version of the espeak-ng library, for fingerprints of what it made.
+std::string espeakVersion();
 // The samples per second espeak-ng produces (22050), 0 before startEspeak.
 int espeakRate();
 // Speaks UTF-8 text; the samples are mono 16-bit at espeakRate(). Empty on
