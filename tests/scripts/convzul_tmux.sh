@@ -24,7 +24,10 @@ windir="$build/etc"
 printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX' > "$work/meu texto.txt"
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-tmux -L "$sock" -f /dev/null new-session -d -x 100 -y 30 \
+# Without the alternate screen the last screen stays in the pane after the
+# program has ended, so its last message can be read.
+echo "set -g alternate-screen off" > "$work/tmux.conf"
+tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
     "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin'; echo \"EXIT=\$?\"; sleep 60"
 
 screen() { tmux -L "$sock" capture-pane -p -t 0 2>/dev/null; }
