@@ -184,7 +184,10 @@ public:
         int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
         if (TTF_GlyphMetrics32(font_, 'M', &minx, &maxx, &miny, &maxy, &advance) != 0 || advance <= 0)
             advance = std::max(1, asked / 2);
-        m.cellWidth = advance;
+        // A width asked for is honoured as the platform's fonts do: the
+        // glyphs are narrowed or widened to it.
+        naturalAdvance_ = advance;
+        m.cellWidth = (width > 0 && height > 0) ? std::clamp(width, 1, 400) : advance;
         m.cellHeight = std::max(1, TTF_FontLineSkip(font_));
         m.ascent = TTF_FontAscent(font_);
         m.overhang = 0;
@@ -213,14 +216,31 @@ public:
     bool createWindow(const WindowSpec& spec) override {
         if (!started_) return false;
         destroyWindow();
-        Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
-        if (spec.maximised) flags |= SDL_WINDOW_MAXIMIZED;
+        // As on Windows, the size limits are asked for before the window
+        // exists, and a window larger than the work area starts at its
+        // corner rather than off the screen.
+        const MinMaxInfo limits = sizeLimits();
         int w = std::max(1, spec.width), h = std::max(1, spec.height);
-        window_ = SDL_CreateWindow(cp1252ToUtf8(spec.title).c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                   SDL_WINDOWPOS_UNDEFINED, w, h, flags);
+        if (limits.maxWidth > 0) w = std::min(w, limits.maxWidth);
+        if (limits.maxHeight > 0) h = std::min(h, limits.maxHeight);
+        w = std::max(w, limits.minTrackWidth);
+        h = std::max(h, limits.minTrackHeight);
+        const Rect work = systemMetrics().workArea;
+        int x = SDL_WINDOWPOS_UNDEFINED, y = SDL_WINDOWPOS_UNDEFINED;
+        if (work.width() > 0 && work.height() > 0) {
+            x = work.left + std::max(0, (work.width() - w) / 2);
+            y = work.top + std::max(0, (work.height() - h) / 2);
+        }
+        window_ = SDL_CreateWindow(cp1252ToUtf8(spec.title).c_str(), x, y, w, h,
+                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
         if (window_ == nullptr) return false;
         windowId_ = SDL_GetWindowID(window_);
-        applySizeLimits();
+        if (limits.minTrackWidth > 0 && limits.minTrackHeight > 0)
+            SDL_SetWindowMinimumSize(window_, limits.minTrackWidth, limits.minTrackHeight);
+        if (limits.maxWidth > 0 && limits.maxHeight > 0)
+            SDL_SetWindowMaximumSize(window_, limits.maxWidth, limits.maxHeight);
+        SDL_ShowWindow(window_);
+        if (spec.maximised) SDL_MaximizeWindow(window_);
         SDL_GetWindowSize(window_, &w, &h);
         resizeBacking(w, h);
         SDL_StartTextInput();
@@ -240,6 +260,8 @@ public:
         }
         window_ = nullptr;
         windowId_ = 0;
+        focused_ = false;
+        keyMods_ = 0;
         caret_ = {};
         dirty_ = false;
     }
@@ -407,17 +429,13 @@ private:
         int x = 0, y = 0, width = 0, height = 0;
     };
 
-    // The procedure's answer to WM_GETMINMAXINFO becomes the window's size
-    // limits (as on Windows, the limits of a maximised window too).
-    void applySizeLimits() {
-        const Hwnd hwnd = currentWindow();
-        if (hwnd == 0) return;
+    // The procedure's answer to WM_GETMINMAXINFO (the limits of a maximised
+    // window too); zeros where it gives none.
+    MinMaxInfo sizeLimits() {
         MinMaxInfo info;
-        sendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
-        if (info.minTrackWidth > 0 && info.minTrackHeight > 0)
-            SDL_SetWindowMinimumSize(window_, info.minTrackWidth, info.minTrackHeight);
-        if (info.maxWidth > 0 && info.maxHeight > 0)
-            SDL_SetWindowMaximumSize(window_, info.maxWidth, info.maxHeight);
+        if (const Hwnd hwnd = currentWindow())
+            sendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
+        return info;
     }
 
     void closeFont() {
@@ -431,9 +449,41 @@ private:
         auto it = glyphs_.find(cp);
         if (it != glyphs_.end()) return it->second;
         SDL_Surface* s = TTF_RenderGlyph32_Blended(font_, static_cast<Uint32>(cp), SDL_Color{255, 255, 255, 255});
+        if (s != nullptr && metrics_.cellWidth != naturalAdvance_) s = scaledGlyph(s);
         if (s != nullptr) SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_BLEND);
         glyphs_.emplace(cp, s);
         return s;
+    }
+
+    // The glyph (white, with coverage in alpha) resampled horizontally by
+    // cell width / natural advance, with linear interpolation. Frees the
+    // original.
+    SDL_Surface* scaledGlyph(SDL_Surface* glyph) {
+        SDL_Surface* src = SDL_ConvertSurfaceFormat(glyph, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(glyph);
+        if (src == nullptr) return nullptr;
+        const double f = double(metrics_.cellWidth) / std::max(1, naturalAdvance_);
+        const int w = std::max(1, static_cast<int>(std::lround(src->w * f)));
+        SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormat(0, w, src->h, 32, SDL_PIXELFORMAT_ARGB8888);
+        if (dst == nullptr) return src;
+        SDL_LockSurface(src);
+        SDL_LockSurface(dst);
+        for (int y = 0; y < src->h; ++y) {
+            const auto* in = reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(src->pixels) + y * src->pitch);
+            auto* out = reinterpret_cast<Uint32*>(static_cast<std::uint8_t*>(dst->pixels) + y * dst->pitch);
+            for (int x = 0; x < w; ++x) {
+                const double sx = std::clamp((x + 0.5) / f - 0.5, 0.0, double(src->w - 1));
+                const int x0 = static_cast<int>(sx), x1 = std::min(x0 + 1, src->w - 1);
+                const double t = sx - x0;
+                const double a = (1 - t) * (in[x0] >> 24) + t * (in[x1] >> 24);
+                const Uint32 alpha = static_cast<Uint32>(std::lround(std::clamp(a, 0.0, 255.0)));
+                out[x] = (alpha << 24) | 0x00FFFFFFu;
+            }
+        }
+        SDL_UnlockSurface(dst);
+        SDL_UnlockSurface(src);
+        SDL_FreeSurface(src);
+        return dst;
     }
 
     void resizeBacking(int w, int h) {
@@ -498,6 +548,9 @@ private:
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             if (ev.key.windowID != windowId_ || hwnd == 0) return;
+            // The modifier state as of this event: SDL's live state runs
+            // ahead of the events still queued.
+            keyMods_ = ev.key.keysym.mod;
             const std::uint8_t mods = modsOf(ev.key.keysym.mod);
             const std::uint32_t vk = sdlkeys::virtualKey(ev.key.keysym.sym, ev.key.keysym.scancode,
                                                          ev.key.keysym.mod);
@@ -517,7 +570,7 @@ private:
         }
         case SDL_TEXTINPUT: {
             if (ev.text.windowID != windowId_ || hwnd == 0) return;
-            const Uint16 sdlMods = SDL_GetModState();
+            const Uint16 sdlMods = keyMods_;
             // Left Alt without Ctrl makes system characters, not text.
             if ((sdlMods & KMOD_LALT) && !(sdlMods & (KMOD_CTRL | KMOD_RALT | KMOD_MODE))) return;
             const std::uint8_t mods = modsOf(sdlMods);
@@ -531,10 +584,13 @@ private:
             if (ev.window.windowID != windowId_) return;
             switch (ev.window.event) {
             case SDL_WINDOWEVENT_FOCUS_GAINED:
-                if (hwnd) postMessage(hwnd, WM_SETFOCUS);
+                if (hwnd && !focused_) postMessage(hwnd, WM_SETFOCUS);
+                focused_ = true;
                 return;
             case SDL_WINDOWEVENT_FOCUS_LOST:
-                if (hwnd) postMessage(hwnd, WM_KILLFOCUS);
+                if (hwnd && focused_) postMessage(hwnd, WM_KILLFOCUS);
+                focused_ = false;
+                keyMods_ = 0;
                 return;
             case SDL_WINDOWEVENT_CLOSE:
                 if (hwnd) postMessage(hwnd, WM_CLOSE);
@@ -571,7 +627,7 @@ private:
             if (ev.motion.state & SDL_BUTTON_RMASK) buttons |= 0x0002;  // MK_RBUTTON
             if (ev.motion.state & SDL_BUTTON_LMASK) buttons |= 0x0001;  // MK_LBUTTON
             postMessage(hwnd, WM_MOUSEMOVE, buttons, pointParam(ev.motion.x, ev.motion.y),
-                        modsOf(SDL_GetModState()));
+                        modsOf(keyMods_));
             return;
         }
         case SDL_MOUSEBUTTONDOWN:
@@ -579,7 +635,7 @@ private:
             if (ev.button.windowID != windowId_ || hwnd == 0 || ev.button.button != SDL_BUTTON_RIGHT) return;
             postMessage(hwnd, ev.type == SDL_MOUSEBUTTONDOWN ? WM_RBUTTONDOWN : WM_RBUTTONUP,
                         ev.type == SDL_MOUSEBUTTONDOWN ? 0x0002 : 0, pointParam(ev.button.x, ev.button.y),
-                        modsOf(SDL_GetModState()));
+                        modsOf(keyMods_));
             return;
         default:
             return;
@@ -589,6 +645,8 @@ private:
     std::atomic<bool> started_{false};
     bool dirty_ = false;
     bool magnifying_ = false;
+    bool focused_ = false;
+    Uint16 keyMods_ = 0;
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;
     SDL_Surface* backing_ = nullptr;
@@ -596,6 +654,7 @@ private:
     Rect magnifySource_;
     TTF_Font* font_ = nullptr;
     FontMetrics metrics_;
+    int naturalAdvance_ = 8;
     Caret caret_;
     std::unordered_map<char32_t, SDL_Surface*> glyphs_;
     Uint32 wakeEvent_ = static_cast<Uint32>(-1);
