@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Types keys into the desktop window under Xvfb (xdotool) and checks the
+# messages they become: key-downs and key-ups with their virtual-key codes
+# and modifiers, typed characters in Windows-1252, the mouse, a resize, and
+# Alt+F4 closing the window. Also checks the window's text was drawn.
+# Skips (77) without Xvfb, xdotool, ImageMagick or build/keyecho.
+set -u
+
+build=${QUORIL_BUILD_DIR:-build}
+bin="$build/keyecho"
+for tool in Xvfb xdotool import; do
+    command -v $tool >/dev/null 2>&1 || { echo "skip: $tool is not installed"; exit 77; }
+done
+convert=/usr/bin/convert
+[ -x "$convert" ] || convert=convert
+[ -x "$bin" ] || { echo "skip: $bin is not built"; exit 77; }
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+end=$((SECONDS + 20))
+until [ -s "$work/display" ]; do
+    [ $SECONDS -lt $end ] || { echo "skip: Xvfb did not start"; cat "$work/xvfb.log"; exit 77; }
+    sleep 0.1
+done
+export DISPLAY=":$(head -1 "$work/display")"
+
+log="$work/keys.log"
+QUORIL_CONSOLE=sdl "$bin" "$log" 2>"$work/stderr" &
+app_pid=$!
+end=$((SECONDS + 20))
+until grep -q '^setfocus' "$log" 2>/dev/null; do
+    [ $SECONDS -lt $end ] || { echo "FAIL: keyecho did not start with the focus"; cat "$log" "$work/stderr" 2>/dev/null; exit 1; }
+    sleep 0.1
+done
+grep -q '^ready sdl$' "$log" || { echo "FAIL: $(head -1 "$log")"; exit 1; }
+win=$(xdotool search --name '^keyecho$' | head -1)
+[ -n "$win" ] || { echo "FAIL: no window named keyecho"; exit 1; }
+
+# xdotool keys, then the log lines they must give ("|" between lines). The
+# lines of Shift, Ctrl and Alt themselves are left out of the comparison;
+# key-ups carry the modifiers still held when the key comes up.
+read -r -d '' table <<'KEYS'
+Up	keydown 26 -|keyup 26 -
+ctrl+Up	keydown 26 C|keyup 26 -
+alt+Left	syskeydown 25 A|keyup 25 -
+Home	keydown 24 -|keyup 24 -
+End	keydown 23 -|keyup 23 -
+Prior	keydown 21 -|keyup 21 -
+Next	keydown 22 -|keyup 22 -
+Insert	keydown 2D -|keyup 2D -
+shift+Insert	keydown 2D S|keyup 2D -
+ctrl+Insert	keydown 2D C|keyup 2D -
+Delete	keydown 2E -|keyup 2E -
+F1	keydown 70 -|keyup 70 -
+F12	keydown 7B -|keyup 7B -
+ctrl+shift+F9	keydown 78 CS|keyup 78 -
+ctrl+shift+F11	keydown 7A CS|keyup 7A -
+ctrl+shift+F12	keydown 7B CS|keyup 7B -
+ctrl+Pause	keydown 03 C|keyup 13 -
+Return	keydown 0D -|char 0D -|keyup 0D -
+ctrl+Return	keydown 0D C|char 0A C|keyup 0D -
+BackSpace	keydown 08 -|char 08 -|keyup 08 -
+ctrl+BackSpace	keydown 08 C|char 7F C|keyup 08 -
+Tab	keydown 09 -|char 09 -|keyup 09 -
+Escape	keydown 1B -|char 1B -|keyup 1B -
+space	keydown 20 -|char 20 -|keyup 20 -
+a	keydown 41 -|char 61 -|keyup 41 -
+shift+a	keydown 41 S|char 41 S|keyup 41 -
+ctrl+a	keydown 41 C|char 01 C|keyup 41 -
+ctrl+c	keydown 43 C|char 03 C|keyup 43 -
+alt+x	syskeydown 58 A|keyup 58 -
+ctrl+alt+a	keydown 41 CA|keyup 41 -
+7	keydown 37 -|char 37 -|keyup 37 -
+ccedilla	char E7 -
+EuroSign	char 80 -
+KEYS
+
+failures=0
+filter() { grep -vE '^(sys)?key(down|up) 1[012] ' ; }
+while IFS=$'\t' read -r keys expected; do
+    [ -n "$keys" ] || continue
+    before=$(wc -l < "$log")
+    xdotool key --clearmodifiers "$keys"
+    bars=${expected//[^|]/}
+    want=$((${#bars} + 1))
+    end=$((SECONDS + 3))
+    while [ "$(tail -n +$((before + 1)) "$log" | filter | wc -l)" -lt "$want" ] && [ $SECONDS -lt $end ]; do
+        sleep 0.05
+    done
+    sleep 0.1
+    got=$(tail -n +$((before + 1)) "$log" | filter | paste -sd'|')
+    if [ "$got" != "$expected" ]; then
+        echo "FAIL: keys '$keys' gave '$got', want '$expected'"
+        failures=$((failures + 1))
+    fi
+done <<< "$table"
+
+# The mouse: x in the low half of lParam, y in the high half.
+before=$(wc -l < "$log")
+xdotool mousemove --window "$win" 37 21 click 3
+sleep 0.5
+got=$(tail -n +$((before + 1)) "$log" | grep -E '^(mousemove|rbutton)' | sort -u | paste -sd'|')
+if [ "$got" != "mousemove 37,21|rbuttondown 37,21|rbuttonup 37,21" ]; then
+    echo "FAIL: the mouse gave '$got'"
+    failures=$((failures + 1))
+fi
+
+# The text was drawn: yellow title pixels on the navy window.
+import -window root "$work/shot.png"
+yellow=$("$convert" "$work/shot.png" -fuzz 25% -fill black +opaque 'rgb(255,255,0)' -fill white -opaque 'rgb(255,255,0)' \
+    -format '%[fx:int(mean*w*h+0.5)]' info:)
+if [ "${yellow:-0}" -lt 300 ]; then
+    echo "FAIL: the title was not drawn ($yellow yellow pixels)"
+    failures=$((failures + 1))
+fi
+
+# A resize reaches the program, and the new area is painted.
+before=$(wc -l < "$log")
+xdotool windowsize "$win" 700 500
+sleep 0.5
+tail -n +$((before + 1)) "$log" | grep -q '^size' || { echo "FAIL: no WM_SIZE after a resize"; failures=$((failures + 1)); }
+
+# Alt+F4 closes the window and the program ends normally.
+xdotool key --clearmodifiers alt+F4
+end=$((SECONDS + 10))
+while kill -0 "$app_pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+if kill -0 "$app_pid" 2>/dev/null; then
+    echo "FAIL: Alt+F4 did not end keyecho"
+    failures=$((failures + 1))
+else
+    wait "$app_pid"; status=$?
+    app_pid=""
+    [ "$status" -eq 0 ] || { echo "FAIL: keyecho ended with $status"; cat "$work/stderr"; failures=$((failures + 1)); }
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "ok: desktop window keys"
