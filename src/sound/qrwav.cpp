@@ -81,8 +81,11 @@ std::uint32_t le32(const std::uint8_t* p) {
 
 int le16(const std::uint8_t* p) { return p[0] | p[1] << 8; }
 
-void noticeHandler(std::uint32_t message, WParam, LParam lParam) {
-    if (message == MM_WOM_DONE) waveBlockReturned(reinterpret_cast<WaveHdr*>(lParam));
+// Notices of a device that has since been closed (left in the queue when
+// the player was reset) are not ours to count off.
+void noticeHandler(std::uint32_t message, WParam wParam, LParam lParam) {
+    if (message == MM_WOM_DONE && wParam == st().device && wParam != 0)
+        waveBlockReturned(reinterpret_cast<WaveHdr*>(lParam));
 }
 
 bool keyStops() { return st().waveInterruptible && qrcrt::keyWaiting(); }
