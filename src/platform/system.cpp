@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/system.hpp"
+#include "platform/window_internal.hpp"
 
 namespace platform {
 namespace {
@@ -98,6 +99,7 @@ void exitProcess(int code) {
         std::fprintf(stderr, "exitProcess: the test handler returned\n");
         std::_Exit(code);
     }
+    detail::shutdownBackend();
     std::exit(code);
 }
 

@@ -148,6 +148,20 @@ Hwnd paintPending(Hwnd filter) {
     return s.hwnd;
 }
 
+void shutdownBackend() {
+    auto& s = layer();
+    std::lock_guard<std::mutex> g(s.chooseLock);
+    if (!s.active.load()) return;
+    WindowBackend* b = s.owned.release();
+    // Whatever still runs on the way out talks to a headless stand-in.
+    s.owned = makeHeadlessBackend();
+    s.owned->init();
+    s.active.store(s.owned.get(), std::memory_order_release);
+    s.hwnd = 0;
+    s.proc = nullptr;
+    b->shutdown();
+}
+
 void resetWindowLayer() {
     auto& s = layer();
     {

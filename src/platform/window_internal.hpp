@@ -21,6 +21,10 @@ void forgetMessagesFor(Hwnd hwnd);
 // Tests: forget the window, its invalid region and the in-process
 // clipboard, and make the headless backend the one in use.
 void resetWindowLayer();
+// The process ends: the backend gives the display back (the terminal's
+// modes, the SDL window). Its object is left alive, since another thread may
+// still post and wake it.
+void shutdownBackend();
 // The headless backend's own reset (recordings, script, window).
 void resetHeadlessBackend();
 
