@@ -1,7 +1,10 @@
 // Recorded letters and sounds: the two sounds made in memory, byte for byte,
 // the telephone keys, the upper-casing, where each recording is looked for,
 // and a recording for every name the system can ask for.
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <iterator>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -304,6 +307,44 @@ TEST_F(SoundsTest, EveryNameHasARecordingThatPlays) {
     platform::waveout::test::setAutoFinish(true);
     speaking::dialTones("0123456789*#");
     EXPECT_EQ(platform::waveout::test::blocks().size(), 12u);
+}
+
+// Each telephone key's recording holds its keypad row and column tones and
+// no others: the two strongest of the eight keypad frequencies are its own.
+TEST(TelephoneKeys, RecordingsHoldTheirTwoTones) {
+    const fs::path letters = fs::path(QUORIL_BUILD_DIR) / "share" / "quoril" / "som" / "letras";
+    ASSERT_TRUE(fs::is_directory(letters)) << letters << " is missing: build the voicedata target";
+    const double keypad[8] = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
+    struct Case {
+        char key;
+        double low, high;
+    };
+    const Case cases[] = {{'1', 697, 1209}, {'2', 697, 1336}, {'3', 697, 1477}, {'4', 770, 1209},
+                          {'5', 770, 1336}, {'6', 770, 1477}, {'7', 852, 1209}, {'8', 852, 1336},
+                          {'9', 852, 1477}, {'*', 941, 1209}, {'0', 941, 1336}, {'#', 941, 1477}};
+    for (const Case& c : cases) {
+        const fs::path file = letters / (names::telephoneKeySound(c.key) + ".wav");
+        std::ifstream in(file, std::ios::binary);
+        const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 44u + 1000u) << file;
+        // Goertzel power of each keypad frequency.
+        std::vector<std::pair<double, double>> power;
+        for (double f : keypad) {
+            const double k = 2 * std::cos(2 * 3.14159265358979 * f / 11025);
+            double s1 = 0, s2 = 0;
+            for (std::size_t i = 44; i < bytes.size(); ++i) {
+                const double s0 = (bytes[i] - 128.0) + k * s1 - s2;
+                s2 = s1;
+                s1 = s0;
+            }
+            power.emplace_back(s1 * s1 + s2 * s2 - k * s1 * s2, f);
+        }
+        std::sort(power.rbegin(), power.rend());
+        const double a = std::min(power[0].second, power[1].second), b = std::max(power[0].second, power[1].second);
+        EXPECT_EQ(a, c.low) << c.key;
+        EXPECT_EQ(b, c.high) << c.key;
+        EXPECT_GT(power[1].first, 20 * power[2].first) << c.key << ": a third tone is present";
+    }
 }
 
 }  // namespace
