@@ -64,5 +64,25 @@ if ! cmp "$expected" "$work/saida.zul"; then
     od -An -tu1 "$work/saida.zul"
     exit 1
 fi
-cmp -s "$work/meu texto.txt" <(printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX') || { echo "FAIL: input changed"; exit 1; }
-echo "ok: convzul converted a file typed at the terminal"
+input_intact() {
+    cmp -s "$work/meu texto.txt" <(printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX') || { echo "FAIL: input changed"; exit 1; }
+}
+input_intact
+# A full disk: the error is shown and the program ends with code 1.
+tmux -L "$sock" kill-server >/dev/null 2>&1
+tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
+    "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin' 2>'$work/stderr'; echo \"EXIT=\$?\"; sleep 60"
+wait_for "Qual o arquivo a converter?"
+tmux -L "$sock" send-keys -t 0 -l "meu texto.txt"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "Qual o arquivo de sa"
+tmux -L "$sock" send-keys -t 0 -l "/dev/full"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "No space left on device"
+tmux -L "$sock" send-keys -t 0 Enter  # the message box waits for a key
+wait_for "EXIT=1"
+grep -q "No space left on device" "$work/stderr" || { echo "FAIL: no error on standard error"; exit 1; }
+if screen | grep -qF "Ok, convertido"; then echo "FAIL: success reported after a failure"; exit 1; fi
+input_intact
+
+echo "ok: convzul converted a file typed at the terminal, and reported a full disk"
