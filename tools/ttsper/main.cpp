@@ -106,7 +106,11 @@ Phonemes mapEspeak(const std::string& x) {
         if (s == "u~") { out.push_back("un"); continue; }
         if (s == "U~") { out.push_back("w"); continue; }
         if (s == "I~") { out.push_back("j"); continue; }
-        if (s == "N" && !out.empty() && isNasal(out.back())) continue;
+        // espeak-ng writes the nasal consonant that closes a nasal vowel
+        // before a consonant; ours is part of the vowel.
+        if ((s == "N" || s == "m" || s == "n") && !out.empty() && isNasal(out.back()) &&
+            (next.empty() || !espeakVowel(next)))
+            continue;
         if (s == "N") { out.push_back("n"); continue; }
         if (s == "n^") { out.push_back("J"); continue; }
         if (s == "l^") { out.push_back("L"); continue; }
