@@ -246,7 +246,7 @@ public:
         SDL_StartTextInput();
         SDL_RaiseWindow(window_);
         SDL_SetWindowInputFocus(window_);
-        dirty_ = true;
+        markAllDirty();
         return true;
     }
 
@@ -264,6 +264,8 @@ public:
         keyMods_ = 0;
         caret_ = {};
         dirty_ = false;
+        wholeDirty_ = false;
+        dirtyRect_ = shownCaret_ = SDL_Rect{0, 0, 0, 0};
     }
 
     void setTitle(const std::string& title) override {
@@ -312,7 +314,6 @@ public:
             SDL_BlitSurface(glyph, nullptr, backing_, &dst);
         }
         SDL_SetClipRect(backing_, &saved);
-        dirty_ = true;
     }
 
     void fillRect(const Rect& r, Rgb colour) override {
@@ -320,7 +321,7 @@ public:
         SDL_Rect rect{r.left, r.top, r.width(), r.height()};
         if (rect.w <= 0 || rect.h <= 0) return;
         SDL_FillRect(backing_, &rect, SDL_MapRGB(backing_->format, colour.r, colour.g, colour.b));
-        dirty_ = true;
+        markDirty(rect);
     }
 
     void copyPixels(const Rect& src, int dx, int dy) override {
@@ -348,7 +349,7 @@ public:
         else
             for (int r = h - 1; r >= 0; --r) row(r);
         if (SDL_MUSTLOCK(backing_)) SDL_UnlockSurface(backing_);
-        dirty_ = true;
+        markDirty(SDL_Rect{dx, dy, w, h});
     }
 
     void captureWindow() override {
@@ -369,7 +370,7 @@ public:
         capture_ = nullptr;
         if (magnifying_) {
             magnifying_ = false;
-            dirty_ = true;
+            markAllDirty();
         }
     }
 
@@ -498,10 +499,26 @@ private:
             SDL_FreeSurface(backing_);
         }
         backing_ = fresh;
+        markAllDirty();
+    }
+
+    void markDirty(const SDL_Rect& r) {
+        if (r.w <= 0 || r.h <= 0) return;
+        if (dirtyRect_.w <= 0 || dirtyRect_.h <= 0)
+            dirtyRect_ = r;
+        else
+            SDL_UnionRect(&dirtyRect_, &r, &dirtyRect_);
         dirty_ = true;
     }
 
-    // Copy the frame (or the magnified view) to the window, then the caret.
+    void markAllDirty() {
+        wholeDirty_ = true;
+        dirty_ = true;
+    }
+
+    // Copy what changed of the frame (or the magnified view) to the window,
+    // then the caret. The caret's old and new places are copied too, so
+    // that it leaves no trace.
     void present() {
         dirty_ = false;
         if (window_ == nullptr || backing_ == nullptr) return;
@@ -510,15 +527,35 @@ private:
         if (magnifying_ && capture_ != nullptr) {
             SDL_Rect src{magnifySource_.left, magnifySource_.top, magnifySource_.width(),
                          magnifySource_.height()};
+            src.x = std::clamp(src.x, 0, capture_->w - 1);
+            src.y = std::clamp(src.y, 0, capture_->h - 1);
             src.w = std::max(1, std::min(src.w, capture_->w - src.x));
             src.h = std::max(1, std::min(src.h, capture_->h - src.y));
             SDL_Rect dst{0, 0, screen->w, screen->h};
             SDL_BlitScaled(capture_, &src, screen, &dst);
-        } else {
-            SDL_BlitSurface(backing_, nullptr, screen, nullptr);
-            if (caret_.visible) invertCaret(screen);
+            SDL_UpdateWindowSurface(window_);
+            wholeDirty_ = true;  // the frame is shown again in full afterwards
+            return;
         }
-        SDL_UpdateWindowSurface(window_);
+        const SDL_Rect whole{0, 0, screen->w, screen->h};
+        SDL_Rect area = whole;
+        if (!wholeDirty_) {
+            markDirty(shownCaret_);
+            if (caret_.visible) markDirty(SDL_Rect{caret_.x, caret_.y, caret_.width, caret_.height});
+            if (!SDL_IntersectRect(&dirtyRect_, &whole, &area)) area = SDL_Rect{0, 0, 0, 0};
+        }
+        wholeDirty_ = false;
+        dirtyRect_ = SDL_Rect{0, 0, 0, 0};
+        dirty_ = false;
+        if (area.w <= 0 || area.h <= 0) return;
+        SDL_Rect dst = area;
+        SDL_BlitSurface(backing_, &area, screen, &dst);
+        shownCaret_ = SDL_Rect{0, 0, 0, 0};
+        if (caret_.visible) {
+            invertCaret(screen);
+            shownCaret_ = SDL_Rect{caret_.x, caret_.y, caret_.width, caret_.height};
+        }
+        SDL_UpdateWindowSurfaceRects(window_, &area, 1);
     }
 
     void invertCaret(SDL_Surface* screen) {
@@ -615,7 +652,7 @@ private:
                     SDL_GetWindowSize(window_, &w, &h);
                     resizeBacking(w, h);
                 }
-                dirty_ = true;
+                markAllDirty();
                 if (hwnd) invalidate(hwnd, nullptr);
                 return;
             default:
@@ -643,7 +680,10 @@ private:
     }
 
     std::atomic<bool> started_{false};
-    bool dirty_ = false;
+    bool dirty_ = false;       // something waits to be shown
+    bool wholeDirty_ = false;  // all of it
+    SDL_Rect dirtyRect_{0, 0, 0, 0};
+    SDL_Rect shownCaret_{0, 0, 0, 0};  // where the caret is inverted on the screen
     bool magnifying_ = false;
     bool focused_ = false;
     Uint16 keyMods_ = 0;
