@@ -290,7 +290,7 @@ void playWaveImage(const std::uint8_t* image, std::size_t size) {
     // Nothing beyond the end the RIFF header gives is read.
     std::size_t end = std::min(size, static_cast<std::size_t>(le32(image + 4)) + 8);
     std::uint32_t formatSize = le32(image + 16);
-    if (formatSize < 16 || formatSize > end - 20) return;
+    if (end < 20 || formatSize < 16 || formatSize > end - 20) return;
     const std::uint8_t* format = image + 20;
     int channels = le16(format + 2);
     auto rate = le32(format + 4);
