@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/backend.hpp"
+#include "platform/system.hpp"
 #include "platform/window_internal.hpp"
 
 namespace platform {
@@ -271,7 +272,7 @@ public:
     }
 
     void messageBox(const std::string& title, const std::string& text) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(title).c_str(), cp1252ToUtf8(text).c_str());
         auto& s = hs();
         std::lock_guard<std::mutex> g(s.lock);
         s.boxes.push_back(title + ": " + text);

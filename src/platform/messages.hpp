@@ -103,6 +103,9 @@ void postQuitMessage(int exitCode);
 // Look at the first message (for hwnd, or any when hwnd is 0) without
 // blocking. First asks the window backend to turn pending native events into
 // messages. Returns false when there is none. With remove, takes it out.
+// WM_QUIT and other thread messages (hwnd 0) come only when hwnd is 0. When
+// nothing is queued for the window and it has an invalid region, answers a
+// WM_PAINT, which stays until the window is painted (dispatch it).
 bool peekMessage(Msg& msg, Hwnd hwnd = 0, bool remove = true);
 // Block until the queue holds a message (the backend's native events are
 // polled while waiting). Returns at once when one is already queued.
@@ -110,9 +113,10 @@ void waitMessage();
 // Like waitMessage, but gives up after the given milliseconds; true when a
 // message is there.
 bool waitMessageFor(int milliseconds);
-// Key-down messages that produce a control character (Enter, Ctrl+Enter,
-// Backspace, Ctrl+Backspace, Escape, Tab, Ctrl+letter) post the matching
-// WM_CHAR. Printable characters come from the backend's text input as
+// Key-down messages that produce a control character (Enter 13, Ctrl+Enter
+// 10, Backspace 8, Ctrl+Backspace 127, Escape 27, Tab 9, Ctrl+letter 1 to 26
+// unless Alt is held too) put the matching WM_CHAR into the queue right
+// behind the key-down's place, before anything queued later. Printable characters come from the backend's text input as
 // WM_CHAR messages of their own, so this posts nothing for them.
 void translateMessage(const Msg& msg);
 // Hand the message to the window procedure of its window. The key state

@@ -70,7 +70,7 @@ std::string profilePath(const std::string& fileName) {
     if (DIR* d = ::opendir(dir.c_str())) {
         std::string found;
         while (dirent* e = ::readdir(d)) {
-            if (equalNoCase(e->d_name, nativeName)) {
+            if (equalNoCase(e->d_name, nativeName) && isRegularFile(dir + "/" + e->d_name)) {
                 found = dir + "/" + e->d_name;
                 break;
             }
