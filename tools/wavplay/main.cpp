@@ -1,0 +1,86 @@
+// wavplay: plays WAV files through the wave-out player, for checking the
+// sound path by ear or with a recorder; also writes test tones and measures
+// recordings.
+//   wavplay FILE...                     play each file to its end
+//   wavplay --tone FILE SECONDS HZ      write an 11025 Hz 8-bit mono sine
+//   wavplay --measure RAW RATE          raw s16le mono recording: prints the
+//                                       span between the first and the last
+//                                       loud sample, and the level within it
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "sound/qrwav.hpp"
+
+namespace {
+
+void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+int writeTone(const std::string& name, double seconds, double hz) {
+    const std::uint32_t rate = 11025;
+    std::uint32_t n = static_cast<std::uint32_t>(seconds * rate);
+    std::vector<std::uint8_t> b = {'R', 'I', 'F', 'F'};
+    put32(b, 36 + n);
+    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
+    put32(b, 16);
+    b.insert(b.end(), {1, 0, 1, 0});
+    put32(b, rate);
+    put32(b, rate);
+    b.insert(b.end(), {1, 0, 8, 0});
+    for (char c : std::string("data")) b.push_back(static_cast<std::uint8_t>(c));
+    put32(b, n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        b.push_back(static_cast<std::uint8_t>(128 + std::lround(90 * std::sin(2 * M_PI * hz * i / rate))));
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    return out ? 0 : 1;
+}
+
+int measure(const std::string& name, int rate) {
+    std::ifstream in(name, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t n = raw.size() / 2, first = n, last = 0;
+    std::vector<int> s(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        s[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(raw[2 * i]) |
+                                         static_cast<std::uint8_t>(raw[2 * i + 1]) << 8);
+        if (std::abs(s[i]) > 1000) {
+            if (first == n) first = i;
+            last = i;
+        }
+    }
+    double sum = 0;
+    for (std::size_t i = first; i <= last && i < n; ++i) sum += static_cast<double>(s[i]) * s[i];
+    long ms = first < n ? static_cast<long>((last - first + 1) * 1000 / static_cast<std::size_t>(rate)) : 0;
+    double rms = first < n ? std::sqrt(sum / static_cast<double>(last - first + 1)) : 0;
+    std::printf("recorded_ms=%zu sound_ms=%ld rms=%.0f\n", n * 1000 / static_cast<std::size_t>(rate), ms, rms);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 4 && args[0] == "--tone") return writeTone(args[1], std::atof(args[2].c_str()), std::atof(args[3].c_str()));
+    if (args.size() == 3 && args[0] == "--measure") return measure(args[1], std::atoi(args[2].c_str()));
+    if (args.empty()) {
+        std::fprintf(stderr, "usage: wavplay FILE... | --tone FILE SECONDS HZ | --measure RAW RATE\n");
+        return 2;
+    }
+    int status = 0;
+    for (const auto& f : args) {
+        int r = qrwav::playWaveFile(f);
+        if (r != 0) {
+            std::fprintf(stderr, "wavplay: %s: %d\n", f.c_str(), r);
+            status = 1;
+        }
+    }
+    return status;
+}
