@@ -125,6 +125,34 @@ if [ "${yellow:-0}" -lt 300 ]; then
     failures=$((failures + 1))
 fi
 
+# F2: a message box, on standard error too; Return answers it.
+xdotool key --clearmodifiers F2
+end=$((SECONDS + 10))
+box=""
+until [ -n "$box" ]; do
+    # The box has no class, which xdotool's name search passes over.
+    for w in $(xdotool search --classname '' 2>/dev/null); do
+        [ "$w" != "$win" ] && [ "$(xdotool getwindowname "$w" 2>/dev/null)" = keyecho ] && box=$w
+    done
+    [ $SECONDS -lt $end ] || break
+    sleep 0.2
+done
+if [ -z "$box" ]; then
+    echo "FAIL: no message box window"
+    failures=$((failures + 1))
+else
+    sleep 0.3
+    xdotool key --window "$box" Return
+    end=$((SECONDS + 5))
+    until grep -q '^messagebox closed$' "$log"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL: the message box did not close"; failures=$((failures + 1)); break; }
+        sleep 0.1
+    done
+    xdotool windowfocus --sync "$win" 2>/dev/null
+fi
+grep -qxF "keyecho: caixa de mensagem (ção)" "$work/stderr" ||
+    { echo "FAIL: the message is not on standard error"; failures=$((failures + 1)); }
+
 # A resize reaches the program, and the new area is painted.
 before=$(wc -l < "$log")
 xdotool windowsize "$win" 700 500

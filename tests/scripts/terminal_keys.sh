@@ -76,11 +76,12 @@ run_table() {
     local term=$1 log="$work/keys-$1.log"
     printf 'set -g default-terminal "%s"\nset -g escape-time 10\n' "$term" > "$work/tmux.conf"
     tmux -L "$sock" kill-server >/dev/null 2>&1
+    sock="keyecho-test-$$-$term"
     tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
-        "QUORIL_CONSOLE=terminal '$bin' '$log' 2>'$work/stderr'; echo \"EXIT=\$?\"; sleep 60"
+        "QUORIL_CONSOLE=terminal '$bin' '$log' 2>'$work/stderr-$term'; echo \"EXIT=\$?\"; sleep 60"
     local end=$((SECONDS + 20))
     until grep -q '^ready' "$log" 2>/dev/null; do
-        [ $SECONDS -lt $end ] || { echo "FAIL($term): keyecho did not start"; cat "$work/stderr"; failures=$((failures + 1)); return; }
+        [ $SECONDS -lt $end ] || { echo "FAIL($term): keyecho did not start"; cat "$work/stderr-$term"; failures=$((failures + 1)); return; }
         sleep 0.1
     done
     grep -q '^ready terminal$' "$log" || { echo "FAIL($term): $(head -1 "$log")"; failures=$((failures + 1)); return; }
@@ -109,6 +110,30 @@ run_table() {
         fi
     done <<< "$table"
 
+    # F2: a message box on the last line, in reverse video, until a key;
+    # the screen's line comes back afterwards.
+    tmux -L "$sock" send-keys -t 0 F2
+    end=$((SECONDS + 5))
+    until tmux -L "$sock" capture-pane -p -t 0 | tail -1 | grep -qF "keyecho: caixa de mensagem (ção)"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL($term): no message box on the last line"; tmux -L "$sock" capture-pane -p -t 0; failures=$((failures + 1)); break; }
+        sleep 0.1
+    done
+    tmux -L "$sock" capture-pane -e -p -t 0 | tail -1 | grep -q $'\e\[7m' ||
+        { echo "FAIL($term): the message box is not in reverse video"; failures=$((failures + 1)); }
+    tmux -L "$sock" send-keys -t 0 Enter
+    end=$((SECONDS + 5))
+    until grep -q '^messagebox closed$' "$log"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL($term): the message box did not close"; failures=$((failures + 1)); break; }
+        sleep 0.1
+    done
+    sleep 0.3
+    tmux -L "$sock" capture-pane -p -t 0 | tail -1 | grep -qF "caixa de mensagem" &&
+        { echo "FAIL($term): the message box stayed on the screen"; failures=$((failures + 1)); }
+    # Standard error is not the terminal here: the message goes there at once.
+    grep -qxF "keyecho: caixa de mensagem (ção)" "$work/stderr-$term" ||
+        { echo "FAIL($term): the message is not on standard error"; failures=$((failures + 1)); }
+    grep -vxF "keyecho: caixa de mensagem (ção)" "$work/stderr-$term" > "$work/stderr-$term.other"
+
     # The window's text is on the screen, accents included.
     tmux -L "$sock" capture-pane -p -t 0 | grep -qF "keyecho: teclas recebidas (ção)" ||
         { echo "FAIL($term): the title is not on the screen"; tmux -L "$sock" capture-pane -p -t 0; failures=$((failures + 1)); }
@@ -119,8 +144,8 @@ run_table() {
         [ $SECONDS -lt $end ] || { echo "FAIL($term): Alt+F4 did not end keyecho"; tmux -L "$sock" capture-pane -p -t 0; failures=$((failures + 1)); break; }
         sleep 0.1
     done
-    if [ -s "$work/stderr" ]; then
-        echo "FAIL($term): keyecho wrote to standard error:"; cat "$work/stderr"; failures=$((failures + 1))
+    if [ -s "$work/stderr-$term.other" ]; then
+        echo "FAIL($term): keyecho wrote to standard error:"; cat "$work/stderr-$term.other"; failures=$((failures + 1))
     fi
 }
 

@@ -7,6 +7,7 @@
 //   keyecho LOG
 //
 // The first log line is "ready <backend>", written once the window is up.
+// F2 shows a message box.
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -97,6 +98,11 @@ LResult proc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
     if (keyDown(VK_CONTROL)) mods |= MOD_CTRL;
     if (keyDown(VK_MENU)) mods |= MOD_ALT;
     record(hwnd, describe(message, wParam, lParam, mods));
+    // F2 shows a message box; the log says when it has been answered.
+    if (message == WM_KEYDOWN && wParam == VK_F2 && mods == 0) {
+        messageBox("keyecho", "caixa de mensagem (\xE7\xE3o)");
+        record(hwnd, "messagebox closed");
+    }
     // Alt+F4 asks to close, as everywhere.
     if (message == WM_SYSKEYDOWN) return defWindowProc(hwnd, message, wParam, lParam);
     return 0;
