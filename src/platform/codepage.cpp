@@ -161,11 +161,13 @@ std::uint8_t ansiToOem(std::uint8_t c) { return tables().ansiToOem[c]; }
 std::uint8_t oemToAnsi(std::uint8_t c) { return tables().oemToAnsi[c]; }
 
 void charToOem(std::string& text) {
-    for (auto& ch : text) ch = static_cast<char>(ansiToOem(static_cast<std::uint8_t>(ch)));
+    const auto& t = tables().ansiToOem;
+    for (auto& ch : text) ch = static_cast<char>(t[static_cast<std::uint8_t>(ch)]);
 }
 
 void oemToChar(std::string& text) {
-    for (auto& ch : text) ch = static_cast<char>(oemToAnsi(static_cast<std::uint8_t>(ch)));
+    const auto& t = tables().oemToAnsi;
+    for (auto& ch : text) ch = static_cast<char>(t[static_cast<std::uint8_t>(ch)]);
 }
 
 char32_t cp1252ToUnicode(std::uint8_t c) { return kCp1252[c]; }

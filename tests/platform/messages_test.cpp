@@ -148,6 +148,21 @@ TEST_F(Queue, TranslateMakesControlCharactersRightBehindTheKey) {
     EXPECT_EQ(queuedMessages(), 0u);
 }
 
+TEST_F(Queue, TranslatedCharacterKeepsItsPlaceAmongOtherMessages) {
+    const Hwnd h = open();
+    pump();
+    postMessage(0, WM_USER);                      // a thread message before the key
+    postMessage(h, WM_KEYDOWN, VK_RETURN, 0, 0);  // taken by a pump of the window only
+    postMessage(h, WM_USER + 1);
+    Msg m;
+    ASSERT_TRUE(peekMessage(m, h, true));
+    translateMessage(m);
+    postMessage(h, WM_USER + 2);  // posted after the translation
+    std::vector<std::uint32_t> order;
+    while (peekMessage(m, 0, true)) order.push_back(m.message);
+    EXPECT_EQ(order, (std::vector<std::uint32_t>{WM_USER, WM_CHAR, WM_USER + 1, WM_USER + 2}));
+}
+
 TEST_F(Queue, DispatchAnswersTheKeyStateOfTheMessage) {
     const Hwnd h = open();
     pump();
