@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include <thread>
@@ -88,10 +89,20 @@ public:
 
     bool init() override {
         if (started_) return true;
+        const char* x11 = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        const bool hasX11 = x11 != nullptr && *x11 != '\0';
+        const bool hasWayland = wayland != nullptr && *wayland != '\0';
+        if (!hasX11 && !hasWayland) return false;
+        if (!hasWayland && std::getenv("SDL_VIDEODRIVER") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
-        if (SDL_GetNumVideoDisplays() < 1) {
+        // Only a desktop will do: SDL's console and off-screen drivers are
+        // no window for a person (the terminal backend serves the console).
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool desktop = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+        if (!desktop || SDL_GetNumVideoDisplays() < 1) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
             return false;
         }
@@ -118,6 +129,9 @@ public:
         if (!started_) return;
         SDL_Event ev;
         while (SDL_PollEvent(&ev) == 1) handle(ev);
+        // The queue is empty: a wake-up posted from now on needs a push of
+        // its own (one lost by a full queue would otherwise block them all).
+        wakePending_ = false;
         if (dirty_) present();
     }
 

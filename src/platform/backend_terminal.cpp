@@ -16,11 +16,13 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -139,6 +141,17 @@ public:
             hooked = true;
             addExitHook([] { restoreTerminal(); });
             std::atexit([] { restoreTerminal(); });
+            // Killed from outside: give the terminal back, then die as asked.
+            for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
+                struct sigaction sa {};
+                sa.sa_handler = [](int signo) {
+                    restoreTerminal();
+                    std::signal(signo, SIG_DFL);
+                    std::raise(signo);
+                };
+                sigemptyset(&sa.sa_mask);
+                sigaction(sig, &sa, nullptr);
+            }
         }
         instance() = this;
         return true;
@@ -178,7 +191,14 @@ public:
         if (!active_) return;
         pollEvents();
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        poll(fds, 2, milliseconds < 0 ? -1 : milliseconds);
+        // A terminal that has gone away is a closed window; from then on
+        // only wake-ups and the time limit end a wait.
+        const nfds_t count = hungUp_ ? 1 : 2;
+        poll(hungUp_ ? fds + 1 : fds, count, milliseconds < 0 ? -1 : milliseconds);
+        if (!hungUp_ && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            hungUp_ = true;
+            if (Hwnd h = currentWindow()) postMessage(h, WM_CLOSE);
+        }
         char drain[64];
         while (read(wakePipe_[0], drain, sizeof drain) > 0) {
         }
@@ -458,6 +478,7 @@ private:
     int colours_ = 0;
     bool backspaceIsDel_ = true;
     bool windowOpen_ = false;
+    bool hungUp_ = false;
     bool dirty_ = false;
     bool caretExists_ = false, caretShown_ = false;
     int caretX_ = 0, caretY_ = 0;
