@@ -1,0 +1,82 @@
+// Time from playWaveFile of a short file to the moment the audio callback
+// hands the file's first sample to the SDL output, over many plays.
+//   bench_wave_latency [PLAYS]   (default 200)
+// Plays through SDL audio (QUORIL_AUDIO=sdl; SDL_AUDIODRIVER chooses the
+// driver). Prints the output's rate and buffer size, the median and the
+// 95th percentile.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/audio.hpp"
+#include "platform/waveout.hpp"
+#include "sound/qrwav.hpp"
+
+namespace {
+
+std::uint64_t nowNanos() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+std::string writeShortFile() {
+    // 50 ms of 11025 Hz 8-bit mono.
+    std::vector<std::uint8_t> b;
+    auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const std::uint32_t n = 551;
+    b = {'R', 'I', 'F', 'F'};
+    put32(36 + n);
+    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
+    put32(16);
+    b.insert(b.end(), {1, 0, 1, 0});
+    put32(11025);
+    put32(11025);
+    b.insert(b.end(), {1, 0, 8, 0, 'd', 'a', 't', 'a'});
+    put32(n);
+    for (std::uint32_t i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(i % 25 < 12 ? 100 : 156));
+    std::string name = (std::filesystem::temp_directory_path() / "quoril_bench_latency.bin").string();
+    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    return name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int plays = argc > 1 ? std::atoi(argv[1]) : 200;
+    setenv("QUORIL_CONSOLE", "headless", 0);
+    setenv("QUORIL_AUDIO", "sdl", 0);
+    if (!platform::audio::available()) {
+        std::fprintf(stderr, "bench_wave_latency: no sound output\n");
+        return 1;
+    }
+    std::string file = writeShortFile();
+    qrwav::playWaveFile(file);  // warm-up
+    std::vector<double> ms;
+    for (int i = 0; i < plays; ++i) {
+        std::uint64_t before = nowNanos();
+        int r = qrwav::playWaveFile(file);
+        std::uint64_t started = platform::waveout::lastBlockStartNanos();
+        if (r != 0 || started < before) {
+            std::fprintf(stderr, "bench_wave_latency: play %d failed (%d)\n", i, r);
+            return 1;
+        }
+        ms.push_back((started - before) / 1e6);
+    }
+    std::filesystem::remove(file);
+    std::sort(ms.begin(), ms.end());
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    std::printf("driver %s, output %d Hz, buffer %d frames (%.2f ms)\n", driver ? driver : "(default)",
+                platform::waveout::outputRate(), platform::waveout::outputBufferFrames(),
+                1000.0 * platform::waveout::outputBufferFrames() / platform::waveout::outputRate());
+    std::printf("playWaveFile to first sample, %d plays: median %.2f ms, p95 %.2f ms, max %.2f ms\n", plays,
+                ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
+    return 0;
+}
