@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 namespace regras {
@@ -386,6 +388,13 @@ void applyRules(std::string& out) {
     out += ']';
 }
 
+bool readWhole(const std::string& fileName, std::string& text) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
 std::string field(const std::string& text, std::size_t max) {
     return text.size() > max ? text.substr(0, max) : text;
 }
@@ -427,12 +436,11 @@ std::string preprocess(const std::string& input) {
     return out;
 }
 
-bool loadRules(const std::string& fileName) {
+void loadRulesFromText(const std::string& text) {
     State& s = st();
     for (auto& list : s.lists) list.clear();
     s.exceptions.clear();
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -457,14 +465,19 @@ bool loadRules(const std::string& fileName) {
         if (first < 32 || first > 95) continue;
         s.lists[first - 32].push_back(std::move(r));
     }
-    return true;
 }
 
-bool loadExceptions(const std::string& fileName) {
+bool loadRules(const std::string& fileName) {
+    std::string text;
+    const bool ok = readWhole(fileName, text);
+    loadRulesFromText(text);
+    return ok;
+}
+
+void loadExceptionsFromText(const std::string& text) {
     State& s = st();
     s.exceptions.clear();
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
+    std::istringstream in(text);
     std::string line;
     while (s.exceptions.size() < maxExceptions && std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -486,6 +499,15 @@ bool loadExceptions(const std::string& fileName) {
     s.exceptions.erase(std::unique(s.exceptions.begin(), s.exceptions.end(),
                                    [](const Exception& a, const Exception& b) { return a.key == b.key; }),
                        s.exceptions.end());
+}
+
+bool loadExceptions(const std::string& fileName) {
+    std::string text;
+    if (!readWhole(fileName, text)) {
+        st().exceptions.clear();
+        return false;
+    }
+    loadExceptionsFromText(text);
     return true;
 }
 

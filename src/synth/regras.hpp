@@ -27,6 +27,10 @@ std::string transcribe(const std::string& text);
 // Releases every rule and empties the lists.
 void freeRules();
 
+// The same from the files' text (fuzzing, tools).
+void loadRulesFromText(const std::string& text);
+void loadExceptionsFromText(const std::string& text);
+
 // ---- inner steps, for tests and tools ----
 // The text after transliteration and the w/y and d' rules.
 std::string preprocess(const std::string& text);

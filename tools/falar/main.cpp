@@ -1,12 +1,13 @@
 // falar: speaks a text with the diphone synthesizer, outside the converter.
 //
-//     falar [-o FILE.wav] [-v SPEED] [-p] [-s] [TEXT...]
+//     falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]
 //
 // Without TEXT the text is read from standard input (UTF-8). -o writes the
 // sound to a WAV file (11025 Hz, 8-bit mono) instead of playing it; -v picks
 // the speed 1..5 of QUORIL.INI's SINTETIZADOR section (default: TRADUTOR
 // VELOCIDADE, else 3); -p prints the phonetic string; -s prints how many
-// groups fell back to noise or to nothing. The settings are those of
+// groups fell back to noise or to nothing; -t only transcribes, one line of
+// phonetic string for each line of standard input. The settings are those of
 // QUORIL.INI in $QUORIL_WINDIR, else in the etc folder beside the program.
 #include <cstdio>
 #include <cstdlib>
@@ -63,22 +64,23 @@ std::string cleanText(const std::string& text) {
 int main(int argc, char** argv) {
     std::string outFile, text;
     int speed = 0;
-    bool printPhonemes = false, printStats = false;
+    bool printPhonemes = false, printStats = false, transcribeOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "-o" && i + 1 < argc) outFile = argv[++i];
         else if (a == "-v" && i + 1 < argc) speed = std::atoi(argv[++i]);
         else if (a == "-p") printPhonemes = true;
         else if (a == "-s") printStats = true;
+        else if (a == "-t") transcribeOnly = true;
         else if (a == "-h" || a == "--help") {
-            std::fprintf(stderr, "usage: falar [-o FILE.wav] [-v SPEED] [-p] [-s] [TEXT...]\n");
+            std::fprintf(stderr, "usage: falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]\n");
             return 0;
         } else {
             if (!text.empty()) text += ' ';
             text += a;
         }
     }
-    if (text.empty()) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    if (text.empty() && !transcribeOnly) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
 
     // Settings beside the program when none are named.
     if (!std::getenv("QUORIL_WINDIR")) {
@@ -99,6 +101,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "falar: Erro de inicialização: %d\nBanco de dados de voz: %s\n", started,
                      qrtradut::databaseName().c_str());
         return 1;
+    }
+
+    if (transcribeOnly) {
+        std::string line;
+        while (std::getline(std::cin, line))
+            std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::utf8ToCp1252(line))).c_str());
+        qrtradut::synthStop();
+        return 0;
     }
 
     std::vector<std::uint8_t> sound;
