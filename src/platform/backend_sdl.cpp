@@ -26,6 +26,7 @@
 #include "platform/backend.hpp"
 #include "platform/sdl_keys.hpp"
 #include "platform/system.hpp"
+#include "platform/text_input.hpp"
 
 namespace platform {
 namespace {
@@ -625,10 +626,8 @@ private:
             // Left Alt without Ctrl makes system characters, not text.
             if ((sdlMods & KMOD_LALT) && !(sdlMods & (KMOD_CTRL | KMOD_RALT | KMOD_MODE))) return;
             const std::uint8_t mods = modsOf(sdlMods);
-            for (char32_t cp : sdlkeys::decodeUtf8(ev.text.text)) {
-                const std::uint8_t c = unicodeToCp1252(cp);
-                if (c != 0) postMessage(hwnd, WM_CHAR, c, 1, mods);
-            }
+            for (char c : typedText(ev.text.text))
+                postMessage(hwnd, WM_CHAR, static_cast<std::uint8_t>(c), 1, mods);
             return;
         }
         case SDL_WINDOWEVENT:

@@ -95,41 +95,4 @@ std::uint32_t virtualKey(SDL_Keycode sym, SDL_Scancode scancode, Uint16 mods) {
     return 0;
 }
 
-std::vector<char32_t> decodeUtf8(const char* text) {
-    std::vector<char32_t> out;
-    if (text == nullptr) return out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        const unsigned char lead = *p;
-        int extra = 0;
-        char32_t cp = 0, min = 0;
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++p;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, cp = lead & 0x1F, min = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, cp = lead & 0x0F, min = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, cp = lead & 0x07, min = 0x10000;
-        } else {
-            ++p;  // a stray continuation byte or an invalid lead
-            continue;
-        }
-        int i = 1;
-        for (; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (i <= extra) {
-            p += i;  // truncated: skip what was read, resume at the odd byte
-            continue;
-        }
-        p += extra + 1;
-        if (cp >= min && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) out.push_back(cp);
-    }
-    return out;
-}
-
 }  // namespace platform::sdlkeys

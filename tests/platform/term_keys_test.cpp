@@ -166,3 +166,32 @@ TEST(TerminalColours, TheConsolePaletteFindsItsNearestTerminalColours) {
 }
 
 }  // namespace
+
+#include "platform/text_input.hpp"
+
+namespace {
+
+TEST(TypedText, Utf8BecomesWindows1252AndTheRestIsDropped) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"abc", "abc"},
+        {"\xC3\xA7\xC3\xA3o", "\xE7\xE3o"},          // ção
+        {"\xE2\x82\xAC", "\x80"},                     // euro sign
+        {"\xE2\x80\x9Cx\xE2\x80\x9D", "\x93x\x94"},   // curly quotes
+        {"a\xE4\xB8\xAD" "b", "ab"},                  // not in Windows-1252
+        {"\xF0\x9F\x98\x80!", "!"},                   // outside the BMP
+        {"\xC2\x85", ""},                             // a C1 control
+        {"\xC0\xAF" "x", "x"},                        // overlong '/'
+        {"\xED\xA0\x80y", "y"},                       // a surrogate
+        {"\xC3" "z", "z"},                            // truncated, then z
+        {"\x80\xBFq", "q"},                           // stray continuations
+        {"\xF8\x88\x80\x80\x80w", "w"},               // five-byte form
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(typedText(c.in), std::string(c.out)) << c.in;
+    EXPECT_EQ(typedText(nullptr), "");
+}
+
+}  // namespace
