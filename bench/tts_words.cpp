@@ -1,0 +1,66 @@
+// Words per second of the built-in voice's analysis, from text to engine
+// lines: normalisation, tokens and patterns, letter-to-sound with stress,
+// timing and pitch. Each line of the text file (Windows-1252) is one
+// utterance, as the console speaks them.
+//
+//   bench_tts_words CORPUS [DATA_DIR] [ROUNDS]
+// DATA_DIR defaults to share/quoril/tireltts of the build tree.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/system.hpp"
+#include "tts/uttspreproc.hpp"
+#include "tts/uttsportug.hpp"
+#include "tts/uttsprosodia.hpp"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_tts_words CORPUS [DATA_DIR] [ROUNDS]\n");
+        return 2;
+    }
+    std::string dir = argc > 2 ? argv[2] : "";
+    if (dir.empty()) {
+        const std::string exe = platform::executablePath();
+        dir = exe.substr(0, exe.rfind('/')) + "/../share/quoril/tireltts";
+    }
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    const std::string base = dir + "/portug";
+    uttsprosodia::setMessageHandler([](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
+    if (!uttsportug::loadWordData(base + ".nrl", base + ".exc") || !uttspreproc::loadAbbreviations(base + ".abr") ||
+        !uttsprosodia::loadProsody(base + ".pro") || !uttsprosodia::loadDiphoneList(base + ".dfn")) {
+        std::fprintf(stderr, "bench_tts_words: cannot load the voice files from %s\n", dir.c_str());
+        return 1;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::vector<std::string> lines;
+    std::size_t words = 0;
+    for (std::string line; std::getline(in, line);) {
+        bool inWord = false;
+        for (char c : line) {
+            const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+            if (!blank && !inWord) ++words;
+            inWord = !blank;
+        }
+        lines.push_back(std::move(line));
+    }
+    double best = 1e100;
+    std::size_t engineLines = 0;
+    for (int r = 0; r < rounds; ++r) {
+        engineLines = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        for (const std::string& line : lines) {
+            const auto tokens = uttsprosodia::splitTokens(uttspreproc::normaliseText(line));
+            const auto phonemes = uttsportug::textToPhonemes(uttsprosodia::assignPatterns(tokens, true));
+            engineLines += uttsprosodia::buildPhoLines(phonemes, 1.0, 1.0).size();
+        }
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        best = std::min(best, s);
+    }
+    std::printf("tts_words: %zu lines, %zu words, %zu engine lines, best of %d: %.3f s, %.0f words/s\n", lines.size(),
+                words, engineLines, rounds, best, words / best);
+    return 0;
+}
