@@ -189,7 +189,7 @@ public:
 
     void waitEvents(int milliseconds) override {
         if (!active_) return;
-        pollEvents();
+        if (dirty_) present();
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
         // A terminal that has gone away is a closed window; from then on
         // only wake-ups and the time limit end a wait.
