@@ -1,37 +1,357 @@
+// Speaking output.
+//
+// speakText takes a text apart from the front, one piece per pass, with one
+// space appended so that every run has an end:
+//   - each leading 0 is said with the recorded word zero;
+//   - a run of digits and hyphens starting with 1..9 is spelled when it holds
+//     a hyphen or has seven or more characters, else read as a number;
+//   - a run of word characters (letters, bytes 128..255 and spaces, so a
+//     phrase is one run) goes to the rule engine and the diphone synthesizer,
+//     except "www" written alone before a non-word character, which is
+//     spelled; a hyphen between two words is dropped;
+//   - anything else is a symbol: a hyphen is the minus sign before a digit,
+//     punctuation before a space or another hyphen, else its recording; "://"
+//     says its colon; ( ) , . : ; are punctuation (their recording, then the
+//     pause the mark and the next character call for); tabs say nothing; any
+//     other symbol says its recording. The fifth and later repeats of one
+//     symbol in a row are only a click.
+// A key waiting ends the text before its next piece.
+//
+// With a speech server started, the whole text goes to the server instead.
 #include "speaking/output.hpp"
 
 #include "console/qrcrt.hpp"
+#include "numbers/qrlenum.hpp"
+#include "platform/messages.hpp"
+#include "platform/system.hpp"
+#include "servers/dispatch.hpp"
+#include "sound/qrwav.hpp"
+#include "speaking/settings.hpp"
+#include "speaking/soundnames.hpp"
+#include "speaking/sounds.hpp"
+#include "synth/qrtradut.hpp"
+#include "synth/regras.hpp"
 
 namespace speaking {
-
 namespace {
 
+constexpr int kDefaultSpeed = 3;
+constexpr int kMaxSpeed = 5;
+constexpr int kDefaultServerType = 4;
+constexpr std::size_t kDatabaseNameLength = 8;
+constexpr std::size_t kSpellDigits = 7;  // digit runs this long are spelled
+constexpr int kRepeatsVoiced = 3;        // repeats of a symbol voiced before clicks
+constexpr int kPauseStep = 50;
+constexpr int kWaitSlice = 20;  // longest sleep between two looks at the player
+constexpr std::uint8_t kHyphen = '-';
+
 struct OutputState {
-    bool started = false;
-    int speed = 0;
-    std::string soundDir;
+    int speed = kDefaultSpeed;
+    Pauses pauses;
+    bool serverActive = false;
+    int serverType = kDefaultServerType;
+    bool serverPending = false;
+    bool stopRequest = false;
+    bool echo = true;
+    bool firstKeyClearing = true;
+    std::string messageDirectory;
+    std::function<void(const std::string&)> trace;
+    std::function<int()> synthStartStandIn;
+    std::function<void(const std::string&)> wordsStandIn;
 };
 
-OutputState state;
+OutputState& state() {
+    static OutputState s = [] {
+        // Module start: the click is drawn once, before anything is said.
+        clickImage();
+        return OutputState{};
+    }();
+    return s;
+}
+
+void note(const std::string& what) {
+    if (state().trace) state().trace(what);
+}
+
+bool isWordChar(std::uint8_t c) {
+    return c == ' ' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128;
+}
+
+bool isLetter(std::uint8_t c) { return c != ' ' && isWordChar(c); }
+
+bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
+
+std::uint8_t at(const std::string& t, std::size_t i) {
+    return i < t.size() ? static_cast<std::uint8_t>(t[i]) : 0;
+}
+
+// A yes/no setting: yes when present and not beginning with N.
+bool flagValue(const std::string& v) { return !v.empty() && v[0] != 'N' && v[0] != 'n'; }
+
+int numberValue(const std::string& v, int fallback) { return platform::parseProfileInt(v, fallback); }
+
+// Reads the SINTETIZADOR keys of the speed in use and hands them over.
+void applySpeedSettings() {
+    OutputState& s = state();
+    const std::string n = std::to_string(s.speed);
+    const auto key = [&](const char* name) { return settingsValue("SINTETIZADOR", name + n); };
+    std::string base = key("DIFONES");
+    if (base.size() > kDatabaseNameLength) base.resize(kDatabaseNameLength);
+    // With no name set, the synthesizer keeps the one it has.
+    if (!base.empty()) qrtradut::setDatabaseName(base);
+    qrtradut::setSynthParams(numberValue(key("CORTEFON"), 0), numberValue(key("SOBRAFON"), 0),
+                             numberValue(key("INTERPAL"), 0), flagValue(key("CORTAFALA")),
+                             flagValue(key("RAPIDINHO")));
+    s.pauses.fullStop = numberValue(key("PAUSAPONTO"), 250);
+    s.pauses.comma = numberValue(key("PAUSAVIRG"), 150);
+    s.pauses.colon = numberValue(key("PAUSADOISPONTOS"), 200);
+}
+
+std::string withBackslash(std::string dir) {
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    return dir;
+}
+
+void letter(std::uint8_t c) {
+    note("letter " + std::to_string(c));
+    playLetter(c);
+}
+
+void speakWords(const std::string& run) {
+    // A run of spaces alone has nothing to say.
+    if (run.find_first_not_of(' ') == std::string::npos) return;
+    note("words " + run);
+    OutputState& s = state();
+    if (s.wordsStandIn) s.wordsStandIn(run);
+    else qrtradut::synthesize(regras::transcribe(run), false);
+}
+
+// A punctuation mark at t[i]: its recording once the player is silent, then
+// the pause the mark asks for.
+void speakPunctuation(const std::string& t, std::size_t i) {
+    if (qrcrt::keyWaiting()) return;
+    waitWhileSpeaking();
+    const std::uint8_t mark = at(t, i);
+    letter(mark);
+    const bool spaceNext = at(t, i + 1) == ' ';
+    const Pauses& p = state().pauses;
+    int pause = 0;
+    switch (mark) {
+        case '(': case ')': case ':': case ';': pause = p.colon; break;
+        case ',': case '-': pause = spaceNext ? p.comma : 0; break;
+        case '.': pause = spaceNext ? p.fullStop : 0; break;
+        default: break;
+    }
+    if (pause > 0) {
+        note("pause " + std::to_string(pause));
+        speakPause(pause);
+    }
+}
+
+void speakToServer(const std::string& text) {
+    OutputState& s = state();
+    waitWhileSpeaking();
+    if (qrcrt::keyWaiting()) return;
+    note("server " + text);
+    servers::serverSpeak(text);
+    s.serverPending = true;
+}
 
 }  // namespace
 
 void startSpeech(int speed, const std::string& dir) {
-    state.started = true;
-    state.speed = speed;
-    state.soundDir = dir;
+    OutputState& s = state();
+    if (speed <= 0) speed = numberValue(settingsValue("TRADUTOR", "VELOCIDADE"), 0);
+    if (speed <= 0 || speed > kMaxSpeed) speed = kDefaultSpeed;
+    s.speed = speed;
+    applySpeedSettings();
+
+    const int result = s.synthStartStandIn ? s.synthStartStandIn() : qrtradut::synthStart();
+    if (result != 0) {
+        qrcrt::writeLine("Erro de inicializa\xE7\xE3o: " + std::to_string(result));
+        qrcrt::writeLine("Banco de dados de voz: " + qrtradut::databaseName());
+        qrcrt::flushOutput();
+        qrtradut::synthStop();
+        qrcrt::readLine();
+        qrcrt::closeScreen();
+    }
+
+    s.messageDirectory = withBackslash(dir);
+    setMessageSoundDirectory(s.messageDirectory);
+    setLettersDirectory(lettersDirectoryFromSettings());
+    applySpeedSettings();
+
+    s.serverActive = false;
+    const servers::ServerSettings server = servers::serverSettings();
+    if (server.wanted) {
+        s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
+        s.serverType = server.type;
+    }
 }
 
-void endSpeech() { state.started = false; }
+void endSpeech() {
+    OutputState& s = state();
+    waitWhileSpeaking();
+    cutSpeech();
+    if (s.serverActive) {
+        servers::serverEnd();
+        s.serverActive = false;
+        s.serverPending = false;
+    }
+    qrtradut::synthStop();
+}
 
-void writeSpoken(const std::string& text) { qrcrt::writeText(text); }
-
-// Written in two steps so that a long line is not copied to append its end.
-void writeLineSpoken(const std::string& text) {
+void writeSpoken(const std::string& text) {
     qrcrt::writeText(text);
-    qrcrt::writeText("\r\n");
+    qrcrt::flushOutput();
+    speakText(text);
 }
 
-void resetOutputForTests() { state = OutputState{}; }
+void writeLineSpoken(const std::string& text) {
+    writeSpoken(text);
+    qrcrt::writeText("\r\n");
+    qrcrt::flushOutput();
+}
+
+void speakText(const std::string& text) {
+    OutputState& s = state();
+    if (s.serverActive) {
+        speakToServer(text);
+        return;
+    }
+    s.stopRequest = false;
+    const std::string t = text + ' ';
+    std::size_t i = 0;
+    std::uint8_t lastSymbol = ' ';
+    int repeats = 0;
+    while (i < t.size() && !s.stopRequest) {
+        if (qrcrt::keyWaiting()) {
+            cutSpeech();
+            break;
+        }
+        while (at(t, i) == '0') {
+            note("zero");
+            playSound(soundnames::zeroSound);
+            ++i;
+        }
+        const std::uint8_t c = at(t, i);
+        if (c >= '1' && c <= '9') {
+            std::size_t end = i;
+            while (end < t.size() && (isDigit(at(t, end)) || at(t, end) == kHyphen)) ++end;
+            const std::string run = t.substr(i, end - i);
+            if (run.find('-') != std::string::npos || run.size() >= kSpellDigits) {
+                spellText(run);
+            } else {
+                const std::string words = qrlenum::numberToWords(std::stoull(run));
+                note("number " + words);
+                qrlenum::speakNumberWords(words, false);
+            }
+            i = end;
+        } else if (isWordChar(c)) {
+            std::size_t end = i;
+            while (end < t.size() && isWordChar(at(t, end))) ++end;
+            const std::string run = t.substr(i, end - i);
+            if (upperCaseLatin(run) == "WWW") spellText(run);
+            else speakWords(run);
+            i = end;
+            if (at(t, i) == kHyphen && isLetter(at(t, i + 1))) ++i;
+        } else {
+            std::uint8_t symbol = c;
+            if (symbol != lastSymbol) {
+                lastSymbol = symbol;
+                repeats = 0;
+            } else if (++repeats > kRepeatsVoiced) {
+                note("click");
+                beepShort();
+                symbol = ' ';
+            }
+            if (c == kHyphen) {
+                const std::uint8_t second = t.size() - i >= 3 ? at(t, i + 1) : ' ';
+                if (second == ' ' || second == kHyphen) {
+                    speakPunctuation(t, i);
+                } else if (isDigit(second)) {
+                    note("minus");
+                    playSound(soundnames::minusSound);
+                } else {
+                    letter(kHyphen);
+                }
+            } else if (t.compare(i, 3, "://") == 0) {
+                spellText(":");
+            } else if (symbol == ' ' || symbol == '\t') {
+                // nothing to say
+            } else if (symbol == '(' || symbol == ')' || symbol == ',' || symbol == '.' ||
+                       symbol == ':' || symbol == ';') {
+                speakPunctuation(t, i);
+            } else if (!qrcrt::keyWaiting()) {
+                letter(symbol);
+            }
+            ++i;
+        }
+    }
+}
+
+void spellText(const std::string& text) {
+    for (char ch : text) {
+        if (qrcrt::keyWaiting()) break;
+        letter(static_cast<std::uint8_t>(ch));
+    }
+}
+
+void speakPause(int milliseconds) {
+    for (int step = 0; step < milliseconds / kPauseStep; ++step) {
+        if (!qrcrt::keyWaiting()) qrcrt::pauseFor(kPauseStep);
+    }
+}
+
+bool speechBusy() {
+    OutputState& s = state();
+    qrcrt::pumpMessages();
+    if (qrcrt::keyWaiting()) {
+        cutSpeech();
+        return false;
+    }
+    if (qrwav::waveStillPlaying()) return true;
+    return s.serverActive && servers::serverBusy(0);
+}
+
+void waitWhileSpeaking() {
+    while (speechBusy()) platform::waitMessageFor(kWaitSlice);
+}
+
+void finishSpeech() {
+    OutputState& s = state();
+    if (!s.serverPending) return;
+    waitWhileSpeaking();
+    s.serverPending = false;
+}
+
+void cutSpeech() {
+    OutputState& s = state();
+    qrwav::stopWave();
+    s.stopRequest = true;
+    if (s.serverActive && (servers::serverBusy(0) || s.serverType == 3)) servers::serverStop();
+    platform::postMessage(qrcrt::windowHandle(), cutSpeechMessage, 0, 0);
+}
+
+int speechSpeed() { return state().speed; }
+bool& typedEcho() { return state().echo; }
+bool& firstKeyClearing() { return state().firstKeyClearing; }
+const std::string& messageDirectory() { return state().messageDirectory; }
+bool serverActive() { return state().serverActive; }
+int serverTypeInUse() { return state().serverType; }
+const Pauses& pauses() { return state().pauses; }
+
+void resetOutputForTests() {
+    OutputState& s = state();
+    s = OutputState{};
+}
+
+void setSpeechTrace(std::function<void(const std::string&)> trace) { state().trace = std::move(trace); }
+
+void setSynthesizerForTests(std::function<int()> start, std::function<void(const std::string&)> words) {
+    OutputState& s = state();
+    s.synthStartStandIn = std::move(start);
+    s.wordsStandIn = std::move(words);
+}
 
 }  // namespace speaking

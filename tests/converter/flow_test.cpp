@@ -58,6 +58,8 @@ protected:
         platform::headless::reset();
         qrcrt::resetForTests();
         speaking::resetOutputForTests();
+        // No diphone database here: a synthesizer that starts and says nothing.
+        speaking::setSynthesizerForTests([] { return 0; }, [](const std::string&) {});
         platform::headless::setKeysWhenWaiting(true);
     }
 
