@@ -109,13 +109,13 @@ public:
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
             fcntl(fd, F_SETFD, FD_CLOEXEC);
         }
-        ESCDELAY = 25;
         screen_ = newterm(nullptr, stdout, stdin);
         if (screen_ == nullptr) {
             closePipe();
             return false;
         }
         set_term(screen_);
+        set_escdelay(25);  // a lone ESC is Escape after 25 ms
         raw();
         noecho();
         nonl();
