@@ -87,7 +87,8 @@ xdotool type --delay 60 "entrada.txt"
 xdotool key Return
 # The second prompt adds a line.
 if ! second=$(wait_light $((first + first / 3))); then
-    echo "FAIL: no second prompt ($first, then $second light pixels)"
+    echo "FAIL: no second prompt ($first, then $second light pixels); the first screen is in $build/sdl_window.png"
+    kill -0 "$app_pid" 2>/dev/null || echo "convzul had ended"
     cat "$work/stderr"
     exit 1
 fi
