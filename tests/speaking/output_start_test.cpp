@@ -1,0 +1,206 @@
+// Starting and ending speech: the speed and its per-speed settings, the
+// directories, a speech server started from the settings or not, the
+// synthesizer failure, and speech handed to a server.
+#include "output_fixture.hpp"
+
+namespace {
+
+struct ProcessEnded {
+    int code;
+};
+
+// What the fake servers were asked.
+std::vector<std::string> serverCalls;
+bool serverStarts = true;
+int serverBusyAnswers = 0;
+
+servers::ServerOps fakeServer() {
+    servers::ServerOps ops;
+    ops.start = [](int voice, int speed, int pitch, const std::string& out) {
+        serverCalls.push_back("start " + std::to_string(voice) + " " + std::to_string(speed) + " " +
+                              std::to_string(pitch) + " [" + out + "]");
+        return serverStarts;
+    };
+    ops.speak = [](const std::string& text) { serverCalls.push_back("speak " + text); };
+    ops.busy = [](std::uint8_t) { return serverBusyAnswers-- > 0; };
+    ops.stop = [] { serverCalls.push_back("stop"); };
+    ops.end = [] { serverCalls.push_back("end"); };
+    return ops;
+}
+
+std::string row(int r) {
+    std::string text;
+    for (int c = 1; c <= qrcrt::screenColumns; ++c) text += static_cast<char>(qrcrt::screenChar(r, c));
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+}  // namespace
+
+class StartSpeech : public OutputTest {
+protected:
+    void SetUp() override {
+        OutputTest::SetUp();
+        serverCalls.clear();
+        serverStarts = true;
+        serverBusyAnswers = 0;
+        for (auto kind : {servers::ServerKind::builtIn, servers::ServerKind::sapi5,
+                          servers::ServerKind::sapi5Second, servers::ServerKind::sapi4})
+            servers::registerServer(kind, fakeServer());
+    }
+};
+
+TEST_F(StartSpeech, Speed) {
+    struct Case {
+        int given;
+        const char* velocidade;  // TRADUTOR / VELOCIDADE, or null
+        int speed;
+    };
+    const Case cases[] = {{9, nullptr, 3}, {0, nullptr, 3}, {0, "5", 5}, {-1, "2", 2}, {0, "7", 3},
+                          {0, "x", 3},     {4, "2", 4},     {6, "1", 3}, {0, "0", 3}};
+    for (const Case& c : cases) {
+        freshOutput();
+        settings(c.velocidade ? std::string("[TRADUTOR]\nVELOCIDADE=") + c.velocidade + "\n" : "");
+        speaking::startSpeech(c.given, "");
+        EXPECT_EQ(speaking::speechSpeed(), c.speed) << c.given << " " << (c.velocidade ? c.velocidade : "-");
+    }
+}
+
+TEST_F(StartSpeech, PerSpeedSettings) {
+    settings(
+        "[SINTETIZADOR]\nDIFONES2=ABCDEFGHIJ\nPAUSAPONTO2=400\nPAUSAVIRG2=x\nPAUSADOISPONTOS2=90\n"
+        "CORTAFALA2=sim\nRAPIDINHO2=nao\nPAUSAPONTO3=999\nRAPIDINHO3=S\n");
+    speaking::startSpeech(2, "");
+    EXPECT_EQ(qrtradut::databaseName(), "ABCDEFGH");
+    EXPECT_EQ(speaking::pauses().fullStop, 400);
+    EXPECT_EQ(speaking::pauses().comma, 150) << "not a number: the default";
+    EXPECT_EQ(speaking::pauses().colon, 90);
+    EXPECT_TRUE(qrwav::waveCutSpeech());
+    EXPECT_FALSE(qrwav::waveFaster());
+
+    speaking::startSpeech(3, "");
+    EXPECT_EQ(speaking::pauses().fullStop, 999);
+    EXPECT_EQ(speaking::pauses().comma, 150);
+    EXPECT_EQ(speaking::pauses().colon, 200);
+    EXPECT_FALSE(qrwav::waveCutSpeech());
+    EXPECT_TRUE(qrwav::waveFaster());
+    EXPECT_EQ(qrtradut::databaseName(), "ABCDEFGH") << "no name for speed 3: the one in use stays";
+}
+
+TEST_F(StartSpeech, Directories) {
+    settings("[TRADUTOR]\nDIRLETRAS=/som/letras\n");
+    speaking::startSpeech(0, "mensagens");
+    EXPECT_EQ(speaking::messageDirectory(), "mensagens\\");
+    EXPECT_EQ(speaking::messageSoundDirectory(), "mensagens\\");
+    EXPECT_EQ(speaking::lettersDirectory(), "/som/letras\\");
+    speaking::startSpeech(0, "");
+    EXPECT_EQ(speaking::messageDirectory(), "");
+    EXPECT_TRUE(speaking::typedEcho());
+    EXPECT_TRUE(speaking::firstKeyClearing());
+}
+
+TEST_F(StartSpeech, ServerFromTheSettings) {
+    struct Case {
+        const char* what;
+        std::string ini;
+        std::vector<std::string> calls;
+        bool active;
+        int type;
+    };
+    const std::string servfala = "[SERVFALA]\nVOZ=2\nVELOCIDADE=15\nTOM=3\n";
+    const Case cases[] = {
+        {"SAPI absent", servfala + "TIPOSAPI=5\n", {}, false, 4},
+        {"SAPI=N", "[TRADUTOR]\nSAPI=N\n" + servfala + "TIPOSAPI=5\n", {}, false, 4},
+        {"type 5, rate 15", "[TRADUTOR]\nSAPI=S\n" + servfala + "TIPOSAPI=5\n", {"start 2 0 3 []"}, true, 5},
+        {"type 3, rate 15", "[TRADUTOR]\nSAPI=S\n" + servfala + "TIPOSAPI=3\n", {"start 2 0 3 []"}, true, 3},
+        {"type 4 keeps 15", "[TRADUTOR]\nSAPI=S\n" + servfala + "TIPOSAPI=4\n", {"start 2 15 3 []"}, true, 4},
+        {"type missing", "[TRADUTOR]\nSAPI=S\n" + servfala, {"start 2 0 3 []"}, true, 0},
+    };
+    for (const Case& c : cases) {
+        freshOutput();
+        serverCalls.clear();
+        settings(c.ini);
+        speaking::startSpeech(0, "");
+        EXPECT_EQ(serverCalls, c.calls) << c.what;
+        EXPECT_EQ(speaking::serverActive(), c.active) << c.what;
+        EXPECT_EQ(speaking::serverTypeInUse(), c.type) << c.what;
+    }
+}
+
+TEST_F(StartSpeech, FailedServerFallsBackSilently) {
+    serverStarts = false;
+    settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=54\n");
+    speaking::startSpeech(0, "");
+    EXPECT_FALSE(speaking::serverActive());
+    EXPECT_EQ(speaking::serverTypeInUse(), 54);
+    EXPECT_EQ(row(1), "");
+    speaking::speakText("ola");
+    EXPECT_EQ(trace_, (std::vector<std::string>{"words ola "}));
+}
+
+TEST_F(StartSpeech, TextGoesWholeToTheServer) {
+    settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=5\n");
+    speaking::startSpeech(0, "");
+    serverCalls.clear();
+    speaking::speakText("007 - www.");
+    EXPECT_EQ(trace_, (std::vector<std::string>{"server 007 - www."}));
+    serverBusyAnswers = 3;
+    speaking::finishSpeech();
+    EXPECT_EQ(serverBusyAnswers, -1) << "finishSpeech waited until the server was idle";
+    serverBusyAnswers = 1;
+    speaking::finishSpeech();
+    EXPECT_EQ(serverBusyAnswers, 1) << "nothing pending: no wait";
+    serverBusyAnswers = 0;
+
+    // A key waiting: the text is skipped, and the key stays.
+    platform::headless::typeKey('K', 'k');
+    speaking::speakText("nada");
+    EXPECT_EQ(serverCalls, (std::vector<std::string>{"speak 007 - www."}));
+    EXPECT_EQ(qrcrt::readKeyCode(), 'k');
+
+    serverBusyAnswers = 1;
+    speaking::cutSpeech();
+    speaking::cutSpeech();  // idle now: not stopped again
+    speaking::endSpeech();
+    EXPECT_EQ(serverCalls, (std::vector<std::string>{"speak 007 - www.", "stop", "end"}));
+    EXPECT_FALSE(speaking::serverActive());
+}
+
+TEST_F(StartSpeech, BuiltInVoiceIsAlwaysStoppedOnACut) {
+    settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=3\n");
+    speaking::startSpeech(0, "");
+    serverCalls.clear();
+    speaking::cutSpeech();
+    EXPECT_EQ(serverCalls, (std::vector<std::string>{"stop"}));
+}
+
+TEST_F(StartSpeech, SynthesizerFailureStopsTheProgram) {
+    settings("[SINTETIZADOR]\nDIFONES3=VOZX\n");
+    synthResult_ = 2;
+    platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
+    platform::headless::setKeysWhenWaiting(true);
+    platform::headless::typeText("qualquer\r");
+    int code = -1;
+    try {
+        speaking::startSpeech(0, "");
+    } catch (const ProcessEnded& e) {
+        code = e.code;
+    }
+    EXPECT_EQ(code, 0);
+    // The screen is gone with the window; what was painted tells.
+    std::string painted;
+    for (const std::string& call : platform::headless::drawCalls()) painted += call.substr(call.find(':') + 1) + "\n";
+    EXPECT_NE(painted.find("Erro de inicializa\xE7\xE3o: 2"), std::string::npos) << painted;
+    EXPECT_NE(painted.find("Banco de dados de voz: VOZX"), std::string::npos) << painted;
+    EXPECT_EQ(platform::headless::pendingInput(), 0u) << "the line was read before closing";
+    EXPECT_TRUE(trace_.empty()) << "the messages are written, not spoken";
+}
+
+TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
+    speaking::startSpeech(0, "");
+    speaking::writeLineSpoken("Qual o arquivo?");
+    speaking::writeSpoken("fim");
+    EXPECT_EQ(row(1), "Qual o arquivo?");
+    EXPECT_EQ(row(2), "fim");
+    EXPECT_EQ(qrcrt::cursorColumn(), 4);
+    EXPECT_EQ(trace_, (std::vector<std::string>{"words Qual o arquivo", "letter 63", "words fim "}));
+}
