@@ -75,8 +75,9 @@ cp "$work/shot.png" "$build/sdl_window.png" 2>/dev/null
 # Without the diphone database the program stops at start-up (it says so on
 # the screen and waits for Enter): then only the window itself is checked.
 difdir=$(grep -i '^DIRDIFONES=' "$windir/QUORIL.INI" 2>/dev/null | head -1 | cut -d= -f2- | tr -d '\r')
-if [ -z "$difdir" ] || ! ls "$difdir" 2>/dev/null | grep -qi '\.ind$'; then
-    echo "ok: the window shows its first screen; no diphone database in '${difdir:-?}', so no conversion"
+letdir=$(grep -i '^DIRLETRAS=' "$windir/QUORIL.INI" 2>/dev/null | head -1 | cut -d= -f2- | tr -d '\r')
+if [ -z "$difdir" ] || ! ls "$difdir" 2>/dev/null | grep -qi '\.ind$' || [ -z "$letdir" ] || [ ! -d "$letdir" ]; then
+    echo "ok: the window shows its first screen; the voice data is not built ('${difdir:-?}', '${letdir:-?}'), so no conversion"
     exit 0
 fi
 win=$(xdotool search --name convzul | head -1)
