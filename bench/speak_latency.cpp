@@ -18,6 +18,7 @@
 #include "platform/waveout.hpp"
 #include "platform/window.hpp"
 #include "speaking/output.hpp"
+#include "speaking/settings.hpp"
 #include "speaking/sounds.hpp"
 #include "synth/qrtradut.hpp"
 
@@ -35,7 +36,11 @@ int main() {
     platform::waveout::test::reset();
     platform::waveout::test::setAutoFinish(true);
 
-    const bool real = qrtradut::synthStart() == 0;
+    const std::string base = speaking::settingsValue("SINTETIZADOR", "DIFONES3");
+    if (!base.empty()) qrtradut::setDatabaseName(base);
+    const int started = qrtradut::synthStart();
+    const bool real = started == 0;
+    if (!real) std::printf("diphone synthesizer did not start (%d)\n", started);
     qrtradut::synthStop();
     if (!real) {
         speaking::setSynthesizerForTests([] { return 0; }, [](const std::string&) {
@@ -51,15 +56,16 @@ int main() {
 
     Clock::time_point start, first;
     bool seen = false;
-    platform::waveout::test::setWriteHook([&](std::size_t) {
+    const auto hook = [&](std::size_t) {
         if (!seen) {
             first = Clock::now();
             seen = true;
         }
-    });
+    };
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
         seen = false;
+        platform::waveout::test::setWriteHook(hook);
         start = Clock::now();
         speaking::writeLineSpoken(kLine);
         speaking::waitWhileSpeaking();
