@@ -74,6 +74,10 @@ void serverEnd() {
     if (const ServerOps& ops = selected(); ops.end) ops.end();
 }
 
+bool serverRegistered(ServerKind kind) {
+    return state().slots[static_cast<std::size_t>(kind)].start != nullptr;
+}
+
 int serverType() { return state().type; }
 
 void postSpeechWake() { platform::postMessage(qrcrt::windowHandle(), speechWakeMessage, 0, 0); }

@@ -38,6 +38,8 @@ struct ServerOps {
 ServerKind kindOfType(int type);
 // Fills (or, with empty ops, clears) the slot of one kind.
 void registerServer(ServerKind kind, const ServerOps& ops);
+// Whether the slot of a kind has been filled.
+bool serverRegistered(ServerKind kind);
 // A static object that registers a kind at program start, for a server's
 // own file: `const servers::ServerRegistration reg{ServerKind::sapi5, ops};`.
 // A static library keeps such a file only when something references it.

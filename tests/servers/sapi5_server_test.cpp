@@ -249,7 +249,9 @@ TEST_P(Sapi5Server, VoiceAndRateChosenAtStart) {
         EXPECT_EQ(entries("Rate"), c.rates) << c.voice << " " << c.speed;
         std::int32_t rate = 0;
         lastVoice->get_Rate(&rate);
-        if (c.rates.empty()) EXPECT_EQ(rate, 3) << "a refused rate leaves the voice's own";
+        if (c.rates.empty()) {
+            EXPECT_EQ(rate, 3) << "a refused rate leaves the voice's own";
+        }
         servers::serverEnd();
     }
 }
