@@ -25,6 +25,7 @@
 #include "platform/messages.hpp"
 #include "platform/system.hpp"
 #include "servers/dispatch.hpp"
+#include "servers/sapi5.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/settings.hpp"
 #include "speaking/soundnames.hpp"
@@ -182,6 +183,7 @@ void startSpeech(int speed, const std::string& dir) {
     applySpeedSettings();
 
     s.serverActive = false;
+    servers::registerSapi5Servers();
     const servers::ServerSettings server = servers::serverSettings();
     if (server.wanted) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
