@@ -112,12 +112,14 @@ void Review::readWord() {
     column_ = std::max(column_, 1);
     while (column_ <= kColumns && cell(column_) == ' ') ++column_;
     if (column_ > kColumns) return;
+    // A word character begins a word that runs on over word characters;
+    // any other character is taken by itself.
     std::string word;
     do {
         qrcrt::moveCursor(column_, row_);
         word += static_cast<char>(cell(column_));
         ++column_;
-    } while (column_ <= kColumns && isWordChar(cell(column_)));
+    } while (isWordChar(static_cast<std::uint8_t>(word[0])) && column_ <= kColumns && isWordChar(cell(column_)));
     if (word.size() == 1) {
         // A run of one symbol is voiced as at most three of it.
         while (column_ <= kColumns && cell(column_) == static_cast<std::uint8_t>(word[0])) {
