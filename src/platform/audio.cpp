@@ -267,5 +267,5 @@ bool available() { return openOutput(); }
 // Sanitizer builds: the sound server's client libraries keep a few
 // allocations to the end of the process by design; they are not ours.
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libpulse\nleak:libasound\nleak:libdbus\nleak:libpipewire\n";
+    return "leak:libpulse\nleak:libasound\nleak:libdbus\nleak:libpipewire\nleak:libSDL2\n";
 }

@@ -12,12 +12,6 @@
 #include "sound/qrwav.hpp"
 #include "speaking/sounds.hpp"
 
-// The sound server's client library keeps a few allocations to the end of
-// the process; they are not ours to report.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libpulse.so\nleak:libpulsecommon\nleak:libSDL2\n";
-}
-
 namespace {
 
 TEST(SoundsOnTheDevice, ClickAndWarningReachTheOutput) {
