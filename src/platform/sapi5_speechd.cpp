@@ -4,7 +4,7 @@
 // speaks on its own; the voice counts the messages it handed over and has
 // not yet seen end or be cancelled, and the speak-complete event is set
 // while that count is 0. The voice list starts with the user's configured
-// voice, followed by the voices of the configured output module. A file
+// voice, followed by speech-dispatcher's eight voice types. A file
 // stream is refused: speech-dispatcher gives no samples back.
 #ifdef QUORIL_HAVE_SPEECHD
 
@@ -33,6 +33,18 @@ Connections& connections() {
 }
 
 void notified(std::size_t msgId, std::size_t clientId, SPDNotificationType type);
+
+// The voice types every output module offers. (The module's own voice
+// list can run to thousands of entries and is not offered.)
+struct VoiceType {
+    const char* name;
+    SPDVoiceType type;
+};
+constexpr VoiceType kVoiceTypes[] = {
+    {"male1", SPD_MALE1},   {"female1", SPD_FEMALE1}, {"male2", SPD_MALE2},
+    {"female2", SPD_FEMALE2}, {"male3", SPD_MALE3},   {"female3", SPD_FEMALE3},
+    {"child_male", SPD_CHILD_MALE}, {"child_female", SPD_CHILD_FEMALE},
+};
 
 // Whitespace alone is nothing to hear; speech-dispatcher is not asked to say it.
 bool onlyBlanks(const std::string& text) {
@@ -115,21 +127,16 @@ protected:
     std::vector<Token*> listVoices() override {
         std::vector<Token*> out;
         out.push_back(new Token("", u"default", u"speech-dispatcher: configured voice"));
-        if (SPDVoice** voices = spd_list_synthesis_voices(conn_)) {
-            for (SPDVoice** v = voices; *v; ++v) {
-                if (!(*v)->name) continue;
-                const std::string name = (*v)->name;
-                std::string description = name;
-                if ((*v)->language) description += std::string(" (") + (*v)->language + ")";
-                out.push_back(new Token(name, std::u16string(name.begin(), name.end()),
-                                        std::u16string(description.begin(), description.end())));
-            }
-            free_spd_voices(voices);
+        for (const VoiceType& t : kVoiceTypes) {
+            const std::string name = t.name;
+            out.push_back(new Token(name, std::u16string(name.begin(), name.end()),
+                                    u"speech-dispatcher: " + std::u16string(name.begin(), name.end())));
         }
         return out;
     }
     void voiceChosen(Token* token) override {
-        if (!token->key().empty()) spd_set_synthesis_voice(conn_, token->key().c_str());
+        for (const VoiceType& t : kVoiceTypes)
+            if (token->key() == t.name) spd_set_voice_type(conn_, t.type);
     }
     // SAPI rates -10..10 onto speech-dispatcher's -100..100.
     void rateChosen(int rate) override { spd_set_voice_rate(conn_, rate * 10); }
