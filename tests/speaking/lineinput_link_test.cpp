@@ -1,0 +1,93 @@
+// Opening a word of the field: what the text asks for, and that the text
+// reaches the program as one argument whatever it holds.
+#include <unistd.h>
+
+#include "lineinput_fixture.hpp"
+#include "platform/shell_recorder.hpp"
+
+using Kind = speaking::LinkRequest::Kind;
+
+class Link : public EchoTest {};
+
+TEST_F(Link, WhatATextAsksFor) {
+    settings("[QUORIL]\nPROG.HTM=navegador\nPROG.TXT=editor\n");
+    const std::string cwd = platform::currentDirectory();
+    struct Case {
+        const char* text;
+        Kind kind;
+        std::string program, target;
+    };
+    const Case cases[] = {
+        {"http://x.org", Kind::withProgram, "navegador", "http://x.org"},
+        {"https://x.org", Kind::withProgram, "navegador", "https://x.org"},
+        {"www.x.org", Kind::withProgram, "navegador", "www.x.org"},
+        {"WWW.x.org", Kind::document, "", "WWW.x.org"},  // case counts: extension X.O
+        {"nota.txt", Kind::withProgram, "editor", "nota.txt"},
+        {"nota.TxT.old", Kind::withProgram, "editor", "nota.TxT.old"},
+        {"nota.doc", Kind::document, "", "nota.doc"},
+        {"txt", Kind::withProgram, "editor", "txt"},  // no full stop: the first three
+        {"jogo.exe", Kind::executable, cwd + "\\jogo.exe", ""},
+        {"Comando", Kind::executable, cwd + "\\Comando", ""},
+        {"c:\\bin\\jogo.exe", Kind::executable, "c:\\bin\\jogo.exe", ""},
+        {"\\bin\\a.com", Kind::executable, "\\bin\\a.com", ""},
+        {"/usr/bin/a.com", Kind::executable, "/usr/bin/a.com", ""},
+    };
+    for (const Case& c : cases) {
+        const speaking::LinkRequest r = speaking::linkRequest(c.text);
+        EXPECT_EQ(r.kind, c.kind) << c.text;
+        EXPECT_EQ(r.program, c.program) << c.text;
+        EXPECT_EQ(r.target, c.target) << c.text;
+    }
+    EXPECT_EQ(speaking::linkRequest("http://" + std::string(300, 'a')).target.size(), 255u);
+}
+
+TEST_F(Link, HostileTextsReachTheProgramAsOneArgument) {
+    ShellRecorder rec;
+    settings("[QUORIL]\nPROG.HTM=" + rec.install("navegador") + "\n");
+    for (const std::string& text : rec.hostileTexts()) {
+        const std::string link = "http://" + text;
+        EXPECT_TRUE(speaking::openLink(link)) << link;
+        std::vector<std::string> args;
+        ASSERT_TRUE(rec.arguments(args)) << link;
+        EXPECT_EQ(args, std::vector<std::string>{link});
+    }
+    EXPECT_FALSE(rec.anythingRan());
+}
+
+TEST_F(Link, F12OpensTheWordUnderTheCursor) {
+    ShellRecorder rec;
+    settings("[QUORIL]\nPROG.HTM=" + rec.install("navegador") + "\n");
+    const std::string word = "http://x.org/?q=$(id);`id`";
+    std::string text = "veja (" + word + "). agora";
+    keys(platform::VK_RIGHT, 12);
+    key(platform::VK_F12);
+    type("\r");
+    speaking::editLineSpoken(text, 1, 1, false, 60, 60);
+    std::vector<std::string> args;
+    ASSERT_TRUE(rec.arguments(args));
+    EXPECT_EQ(args, std::vector<std::string>{word + ")"}) << "stripped of ( at its start and . at its end";
+
+    // Nothing left after stripping: a warning.
+    log_.clear();
+    text = "a (._ b";
+    keys(platform::VK_RIGHT, 3);
+    key(platform::VK_F12);
+    type("\r");
+    speaking::editLineSpoken(text, 1, 1, false, 60, 60);
+    EXPECT_EQ(log_, (std::vector<std::string>{"warning"}));
+}
+
+TEST_F(Link, F12OnAWordBeginningWithComRunsItFromTheCurrentDirectory) {
+    ShellRecorder rec;
+    rec.install("comando");
+    const std::string saved = std::filesystem::current_path().string();
+    std::filesystem::current_path(rec.dir);
+    std::string text = "comando";
+    key(platform::VK_F12);
+    type("\r");
+    speaking::editLineSpoken(text, 1, 1, true, 60, 60);
+    std::filesystem::current_path(saved);
+    std::vector<std::string> args;
+    ASSERT_TRUE(rec.arguments(args)) << "the program in the current directory ran";
+    EXPECT_TRUE(args.empty());
+}
