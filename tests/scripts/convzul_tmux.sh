@@ -10,9 +10,12 @@ command -v tmux >/dev/null 2>&1 || { echo "skip: tmux is not installed"; exit 77
 [ -x "$bin" ] || { echo "skip: $bin is not built"; exit 77; }
 
 work=$(mktemp -d)
-sock="convzul-test-$$"
+# One tmux server per run of the program: a server being shut down must not
+# meet the next run's client on the same socket.
+sock="convzul-test-$$-a"
 cleanup() {
-    tmux -L "$sock" kill-server >/dev/null 2>&1
+    tmux -L "convzul-test-$$-a" kill-server >/dev/null 2>&1
+    tmux -L "convzul-test-$$-b" kill-server >/dev/null 2>&1
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -74,6 +77,7 @@ input_intact() {
 input_intact
 # A full disk: the error is shown and the program ends with code 1.
 tmux -L "$sock" kill-server >/dev/null 2>&1
+sock="convzul-test-$$-b"
 tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
     "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin' 2>'$work/stderr'; echo \"EXIT=\$?\"; sleep 60"
 wait_for "Qual o arquivo a converter?"
