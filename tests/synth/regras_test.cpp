@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string writeFile(const std::string& name, const std::string& content) {
-    const fs::path dir = fs::temp_directory_path() / ("regras_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path dir = fs::temp_directory_path() / ("regras_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(dir);
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << content;
