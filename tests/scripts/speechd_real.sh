@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The type 5 server against a real speech-dispatcher: this script starts
 # one of its own (own configuration, own socket, espeak-ng module, sound to
-# the PulseAudio null sink), runs the SpeechdReal tests against it while
-# parec records the sink, and stops it. Skips (77) without speech-dispatcher
-# or a sound server.
+# a null sink of its own on the PulseAudio server, so that other sound tests
+# running beside it hear nothing of it), runs the SpeechdReal tests against
+# it while parec records that sink, and stops both. Skips (77) without
+# speech-dispatcher or a sound server.
 set -u
 build=${QUORIL_BUILD_DIR:-build}
 src=${QUORIL_SOURCE_DIR:-.}
@@ -19,14 +20,18 @@ module=$(ls /usr/lib/speech-dispatcher-modules/sd_espeak-ng /usr/lib/*/speech-di
 [ -n "$module" ] || { echo "speechd_real: no espeak-ng module"; exit 77; }
 
 work=$(mktemp -d)
+sink=quoril_speechd_$$
 spd=""
 rec=""
+sinkmod=""
 cleanup() {
   [ -n "$rec" ] && kill "$rec" 2>/dev/null
   [ -n "$spd" ] && kill "$spd" 2>/dev/null && wait "$spd" 2>/dev/null
+  [ -n "$sinkmod" ] && pactl unload-module "$sinkmod" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+sinkmod=$(pactl load-module module-null-sink sink_name="$sink" rate=48000) || { echo "speechd_real: no own sink"; exit 77; }
 mkdir -p "$work/conf/modules" "$work/log"
 echo "EspeakListVoiceVariants 0" >"$work/conf/modules/espeak-ng.conf"
 cat >"$work/conf/speechd.conf" <<CONF
@@ -34,6 +39,7 @@ LogLevel 3
 LogDir "$work/log"
 AudioOutputMethod "pulse"
 AudioPulseServer "unix:/tmp/quoril-pulse/native"
+AudioPulseDevice "$sink"
 AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"
 DefaultModule espeak-ng
 DefaultLanguage "pt"
@@ -48,7 +54,7 @@ for _ in $(seq 1 100); do [ -S "$work/speechd.sock" ] && break; sleep 0.05; done
 
 have_parec=0
 if command -v parec >/dev/null; then
-  parec -d quoril_null.monitor --raw --format=s16le --rate=11025 --channels=1 >"$work/rec.raw" &
+  parec -d "$sink.monitor" --raw --format=s16le --rate=11025 --channels=1 >"$work/rec.raw" &
   rec=$!
   have_parec=1
   sleep 0.3
@@ -64,7 +70,7 @@ if [ $have_parec -eq 1 ]; then
   kill "$rec" 2>/dev/null; wait "$rec" 2>/dev/null; rec=""
   # Speech reached the sink: some of the recording is loud.
   loud=$(od -An -v -t d2 -w2 "$work/rec.raw" | awk '{ if ($1 > 2000 || $1 < -2000) n++ } END { print n+0 }')
-  echo "speechd_real: $loud loud samples reached the null sink"
+  echo "speechd_real: $loud loud samples reached the sink"
   [ "$loud" -gt 1000 ] || { echo "speechd_real: no speech reached the sound server"; exit 1; }
 fi
 echo "speechd_real: ok"
