@@ -13,15 +13,18 @@ export PULSE_SERVER=unix:/tmp/quoril-pulse/native
 "$src/scripts/start-sound-server" >/dev/null 2>&1 || { echo "real_sound: no sound server"; exit 77; }
 pactl list short sinks | grep -q quoril_null || { echo "real_sound: no null sink"; exit 77; }
 
+# A sink of this run's own, so that no other test's sound is recorded with it.
+sink=quoril_real_$$
+module=$(pactl load-module module-null-sink sink_name=$sink) || { echo "real_sound: cannot make a sink"; exit 77; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'pactl unload-module "$module" >/dev/null 2>&1; rm -rf "$work"' EXIT
 "$tool" --tone "$work/tone.wav" 1.5 440 || exit 1
 
-parec -d quoril_null.monitor --raw --format=s16le --rate=11025 --channels=1 >"$work/rec.raw" &
+parec -d $sink.monitor --raw --format=s16le --rate=11025 --channels=1 >"$work/rec.raw" &
 rec=$!
 sleep 0.5
 start=$(date +%s%N)
-QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio "$tool" "$work/tone.wav"
+PULSE_SINK=$sink QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio "$tool" "$work/tone.wav"
 status=$?
 end=$(date +%s%N)
 sleep 0.5
