@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ protected:
         servers::resetForTests();
         com::resetForTests();
         servers::registerSapi5Servers();
-        dir = fs::temp_directory_path() / ("quoril_sapi5_" + std::to_string(::getpid()));
+        dir = fs::temp_directory_path() / ("quoril_sapi5_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir);
     }
     void TearDown() override {
