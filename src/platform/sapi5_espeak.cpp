@@ -191,7 +191,9 @@ public:
                 queue_.clear();
                 if (working_) abort_ = true;
             }
-            if (!text.empty()) {
+            // Whitespace alone is nothing to hear (a stop's space among them):
+            // it is not queued, so it costs no sentence pause on the device.
+            if (text.find_first_not_of(u" \t\r\n") != std::u16string::npos) {
                 queue_.push_back(Item{utf16ToUtf8(text), (flags & SVSFIsNotXML) == 0, ++streams_});
                 com::resetEvent(completeEvent());
             }
