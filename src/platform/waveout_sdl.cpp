@@ -35,7 +35,10 @@ void finishFront(SdlWave& w) {
     WaveHdr* h = w.queue.front();
     w.queue.pop_front();
     w.pos = 0;
-    h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+    // Another thread (a speech engine feeding the device) may poll the
+    // done flag, so the flag is written atomically.
+    std::atomic_ref<std::uint32_t> flags(h->flags);
+    flags.store((flags.load() & ~WHDR_INQUEUE) | WHDR_DONE);
     postMessage(w.window, MM_WOM_DONE, w.handle, reinterpret_cast<LParam>(h));
 }
 
@@ -101,7 +104,7 @@ public:
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (!(h->flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
         if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-        h->flags = (h->flags & ~WHDR_DONE) | WHDR_INQUEUE;
+        std::atomic_ref<std::uint32_t>(h->flags).store((h->flags & ~WHDR_DONE) | WHDR_INQUEUE);
         wave().queue.push_back(h);
         return MMSYSERR_NOERROR;
     }

@@ -3,6 +3,7 @@
 // notices, as the real device does) when the test asks, or at once with
 // autoFinish. Scripted results let a test make opening, preparing or
 // unpreparing fail.
+#include <atomic>
 #include <deque>
 
 #include "platform/audio_output.hpp"
@@ -34,7 +35,10 @@ TestWave& tw() {
 void finishFront(TestWave& t) {
     WaveHdr* h = t.queue.front();
     t.queue.pop_front();
-    h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+    // Another thread (a speech engine feeding the device) may poll the
+    // done flag, so the flag is written atomically.
+    std::atomic_ref<std::uint32_t> flags(h->flags);
+    flags.store((flags.load() & ~WHDR_INQUEUE) | WHDR_DONE);
     postMessage(t.window, MM_WOM_DONE, t.handle, reinterpret_cast<LParam>(h));
 }
 
@@ -78,7 +82,7 @@ public:
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (!(h->flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
         if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-        h->flags = (h->flags & ~WHDR_DONE) | WHDR_INQUEUE;
+        std::atomic_ref<std::uint32_t>(h->flags).store((h->flags & ~WHDR_DONE) | WHDR_INQUEUE);
         t.blocks.emplace_back(h->data, h->data + (h->data ? h->bufferLength : 0));
         t.queue.push_back(h);
         if (t.autoFinish) finishFront(t);
