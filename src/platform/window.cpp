@@ -210,7 +210,7 @@ Hwnd createWindow(const WindowSpec& spec) {
         s.proc = nullptr;
         return 0;
     }
-    // WM_CREATE's lParam points at the spec; -1 refuses the window.
+    // WM_CREATE's lParam points at the window's description; -1 refuses the window.
     const LResult r = sendMessage(h, WM_CREATE, 0, reinterpret_cast<LParam>(&spec));
     if (r == -1) {
         backend().destroyWindow();

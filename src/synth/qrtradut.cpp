@@ -12,7 +12,7 @@
 //            -> "ka" at 0.6 + "ay").
 //   spec     a spec becomes unit names: "$" + its letters; a '^' closes the
 //            name with "CIRC" (closed vowel), a '~' with "TIL" (nasal), so
-//            "ka~" is "$kaTIL". An upper-case vowel makes the spec stressed:
+//            "ka~" is "$kaTIL". An upper-case vowel marks it stressed:
 //            its units are never shortened.
 //   unit     a unit is looked up in the index; a missing one is rebuilt from
 //            smaller ones ("$kaza" -> "$kaz" + "$a", "$kaTIL" -> "$kaCIRC"
