@@ -12,6 +12,11 @@
 // ESC before the key; modified cursor and function keys as the xterm
 // sequences, which are taught to ncurses here when the terminal description
 // lacks them.
+//
+// Standard error: while the screen is drawn, what libraries write there
+// (the sound library's complaints, say) would land on top of it. When it is
+// this terminal, it goes to a temporary file instead, and what was written
+// is copied to the terminal once it has been given back.
 #include <curses.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -86,13 +91,76 @@ public:
         return true;
     }
 
+    void forget() { keys_.clear(); }
+
 private:
     std::map<int, termkeys::Key> keys_;
 };
 
+// Standard error held in a file while the screen is up. Giving it back uses
+// only calls a signal handler may make.
+class StderrCapture {
+public:
+    // When standard error is a terminal: fd 2 becomes a new file in TMPDIR
+    // (or /tmp). The file keeps its name while held, so that what a process
+    // dying on the spot wrote there is not lost with it.
+    void start() {
+        if (held_ >= 0 || !isatty(STDERR_FILENO)) return;
+        const char* dir = std::getenv("TMPDIR");
+        if (dir == nullptr || *dir == '\0') dir = "/tmp";
+        const int n = std::snprintf(path_, sizeof path_, "%s/quoril-stderr-%ld-XXXXXX", dir,
+                                    static_cast<long>(getpid()));
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path_) return;
+        const int file = mkostemp(path_, O_CLOEXEC);
+        if (file < 0) return;
+        const int real = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        std::fflush(stderr);
+        if (real < 0 || dup2(file, STDERR_FILENO) < 0) {
+            if (real >= 0) close(real);
+            close(file);
+            unlink(path_);
+            return;
+        }
+        held_ = file;
+        real_ = real;
+    }
+
+    // fd 2 back to the terminal, then everything written meanwhile onto it.
+    void stop() {
+        if (held_ < 0) return;
+        std::fflush(stderr);
+        dup2(real_, STDERR_FILENO);
+        close(real_);
+        real_ = -1;
+        char buf[4096];
+        off_t at = 0;
+        for (;;) {
+            const ssize_t got = pread(held_, buf, sizeof buf, at);
+            if (got <= 0) break;
+            at += got;
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put = write(STDERR_FILENO, buf + done, static_cast<std::size_t>(got - done));
+                if (put <= 0) break;
+                done += put;
+            }
+        }
+        close(held_);
+        held_ = -1;
+        unlink(path_);
+    }
+
+private:
+    int held_ = -1;  // the file, also on fd 2
+    int real_ = -1;  // the terminal
+    char path_[4096] = {};
+};
+
 class TerminalBackend final : public WindowBackend {
 public:
-    ~TerminalBackend() override { shutdown(); }
+    ~TerminalBackend() override {
+        shutdown();
+        if (retired() == this) retired() = nullptr;
+    }
 
     const char* name() const override { return "terminal"; }
 
@@ -115,6 +183,7 @@ public:
             return false;
         }
         set_term(screen_);
+        stderr_.start();
         set_escdelay(25);  // a lone ESC is Escape after 25 ms
         raw();
         noecho();
@@ -160,6 +229,13 @@ public:
     void shutdown() override {
         restore();
         if (instance() == this) instance() = nullptr;
+        // What the object holds goes now. The window layer may keep the
+        // object itself, undeleted, to the end of the process (code on the
+        // way out may still reach it), so it is remembered as such.
+        keys_.forget();
+        pairs_.clear();
+        std::vector<std::string>().swap(laterMessages_);
+        retired() = this;
     }
 
     void pollEvents() override {
@@ -326,6 +402,8 @@ public:
 
     void messageBox(const std::string& title, const std::string& text) override {
         const std::string line = cp1252ToUtf8(title.empty() ? text : title + ": " + text);
+        // Held standard error is not a terminal either: the text goes there
+        // now, in its place among the rest.
         if (!active_ || !isatty(STDERR_FILENO)) {
             std::fprintf(stderr, "%s\n", line.c_str());
             std::fflush(stderr);
@@ -378,6 +456,11 @@ private:
         return current;
     }
 
+    static TerminalBackend*& retired() {
+        static TerminalBackend* last = nullptr;
+        return last;
+    }
+
     static void restoreTerminal() {
         if (TerminalBackend* t = instance()) t->restore();
     }
@@ -388,6 +471,7 @@ private:
         endwin();
         delscreen(screen_);
         screen_ = nullptr;
+        stderr_.stop();
         for (const auto& m : laterMessages_) std::fprintf(stderr, "%s\n", m.c_str());
         laterMessages_.clear();
         std::fflush(stderr);
@@ -485,6 +569,7 @@ private:
     std::map<int, short> pairs_;
     KeyTable keys_;
     std::vector<std::string> laterMessages_;
+    StderrCapture stderr_;
 };
 
 }  // namespace

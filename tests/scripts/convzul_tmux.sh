@@ -27,17 +27,15 @@ windir="$build/etc"
 printf 'abc\r\nol\xe9 \xe7\nAAAAAAAAAAAA\tX' > "$work/meu texto.txt"
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-# Here the exit code is the program's answer; memory still held when the
-# process ends is the unit tests' business (a sanitizer build would
-# otherwise turn it into exit code 1).
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 # Without the alternate screen the last screen stays in the pane after the
 # program has ended, so its last message can be read.
 echo "set -g alternate-screen off" > "$work/tmux.conf"
 tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
     "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin'; echo \"EXIT=\$?\"; sleep 60"
 
-screen() { tmux -L "$sock" capture-pane -p -t 0 2>/dev/null; }
+# The pane's history too: what went to standard error while the screen was
+# up is written out when the program ends, and may scroll the last screen.
+screen() { tmux -L "$sock" capture-pane -p -S - -t 0 2>/dev/null; }
 
 wait_for() {
     local text=$1 limit=${2:-60}

@@ -3,7 +3,9 @@
 # they become, with two terminal descriptions: "screen" (8 colours, few key
 # capabilities, so the modified keys rest on the sequences the backend
 # teaches ncurses) and "tmux-256color". Then checks the screen shows the
-# program's text and that Alt+F4 ends it with the terminal restored.
+# program's text and that Alt+F4 ends it with the terminal restored, and
+# that what is written to standard error, when that is the terminal, stays
+# off the screen until the program has ended.
 # Skips (77) without tmux or without build/keyecho.
 set -u
 
@@ -20,7 +22,6 @@ cleanup() {
 }
 trap cleanup EXIT
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
 # tmux keys (one send-keys call; "-l TEXT" sends TEXT literally), then the
 # log lines they must give, separated by "|".
@@ -149,8 +150,47 @@ run_table() {
     fi
 }
 
+# Standard error on the terminal itself: F3 writes a line there, which must
+# not show while the window is up, and must show once keyecho has ended.
+stderr_on_terminal() {
+    local log="$work/keys-stderr.log" line="keyecho: direto na saida de erro"
+    printf 'set -g default-terminal "screen"\nset -g alternate-screen off\n' > "$work/tmux.conf"
+    tmux -L "$sock" kill-server >/dev/null 2>&1
+    sock="keyecho-test-$$-stderr"
+    tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
+        "QUORIL_CONSOLE=terminal TMPDIR='$work' '$bin' '$log'; echo \"EXIT=\$?\"; sleep 60"
+    local end=$((SECONDS + 20))
+    until grep -q '^ready terminal$' "$log" 2>/dev/null; do
+        [ $SECONDS -lt $end ] || { echo "FAIL(stderr): keyecho did not start"; failures=$((failures + 1)); return; }
+        sleep 0.1
+    done
+    tmux -L "$sock" send-keys -t 0 F3
+    end=$((SECONDS + 5))
+    until grep -q '^keydown 72 -$' "$log"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL(stderr): F3 did not arrive"; failures=$((failures + 1)); return; }
+        sleep 0.05
+    done
+    sleep 0.5
+    if tmux -L "$sock" capture-pane -p -t 0 | grep -qF "$line"; then
+        echo "FAIL(stderr): standard error landed on the screen:"; tmux -L "$sock" capture-pane -p -t 0
+        failures=$((failures + 1))
+    fi
+    tmux -L "$sock" send-keys -t 0 M-F4
+    end=$((SECONDS + 10))
+    until tmux -L "$sock" capture-pane -p -t 0 | grep -q "EXIT=0"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL(stderr): keyecho did not end with 0"; tmux -L "$sock" capture-pane -p -t 0; failures=$((failures + 1)); return; }
+        sleep 0.1
+    done
+    tmux -L "$sock" capture-pane -p -t 0 | grep -qxF "$line" ||
+        { echo "FAIL(stderr): the line written to standard error is lost"; tmux -L "$sock" capture-pane -p -t 0; failures=$((failures + 1)); }
+    if ls "$work"/quoril-stderr-* >/dev/null 2>&1; then
+        echo "FAIL(stderr): the file that held standard error is left behind"; failures=$((failures + 1))
+    fi
+}
+
 run_table screen
 if infocmp tmux-256color >/dev/null 2>&1; then run_table tmux-256color; fi
+stderr_on_terminal
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)"

@@ -7,7 +7,8 @@
 //   keyecho LOG
 //
 // The first log line is "ready <backend>", written once the window is up.
-// F2 shows a message box.
+// F2 shows a message box; F3 writes a line straight to standard error, as
+// a library might.
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -102,6 +103,10 @@ LResult proc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
     if (message == WM_KEYDOWN && wParam == VK_F2 && mods == 0) {
         messageBox("keyecho", "caixa de mensagem (\xE7\xE3o)");
         record(hwnd, "messagebox closed");
+    }
+    if (message == WM_KEYDOWN && wParam == VK_F3 && mods == 0) {
+        std::fputs("keyecho: direto na saida de erro\n", stderr);
+        std::fflush(stderr);
     }
     // Alt+F4 asks to close, as everywhere.
     if (message == WM_SYSKEYDOWN) return defWindowProc(hwnd, message, wParam, lParam);
