@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "console/qrcrt.hpp"
 #include "platform/messages.hpp"
 #include "platform/waveout.hpp"
@@ -27,11 +28,7 @@ constexpr int kKeys = 500;
 }  // namespace
 
 int main() {
-    ::setenv("QUORIL_CONSOLE", "headless", 0);
-    platform::waveout::useTestDevice(true);
-    platform::waveout::test::reset();
-    platform::waveout::test::setAutoFinish(true);
-    platform::headless::reset();
+    bench::headlessWithTestDevice();
 
     // A recording of 0.1 s for each letter.
     const auto dir = std::filesystem::temp_directory_path() / "quoril_key_echo";

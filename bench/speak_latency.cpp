@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "platform/messages.hpp"
 #include "platform/waveout.hpp"
 #include "platform/window.hpp"
@@ -31,10 +32,7 @@ const char* const kLine = "O rapaz comprou laranjas frescas na feira da cidade h
 }  // namespace
 
 int main() {
-    ::setenv("QUORIL_CONSOLE", "headless", 0);
-    platform::waveout::useTestDevice(true);
-    platform::waveout::test::reset();
-    platform::waveout::test::setAutoFinish(true);
+    bench::headlessWithTestDevice();
 
     const std::string base = speaking::settingsValue("SINTETIZADOR", "DIFONES3");
     if (!base.empty()) qrtradut::setDatabaseName(base);

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "platform/audio.hpp"
 #include "platform/waveout.hpp"
 #include "sound/qrwav.hpp"
@@ -25,22 +25,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::uint32_t n = 11025u * static_cast<std::uint32_t>(seconds);
-    std::vector<std::uint8_t> b = {'R', 'I', 'F', 'F'};
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    put32(36 + n);
-    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
-    put32(16);
-    b.insert(b.end(), {1, 0, 1, 0});
-    put32(11025);
-    put32(11025);
-    b.insert(b.end(), {1, 0, 8, 0, 'd', 'a', 't', 'a'});
-    put32(n);
+    std::vector<std::uint8_t> samples;
     for (std::uint32_t i = 0; i < n; ++i)
-        b.push_back(static_cast<std::uint8_t>(128 + std::lround(60 * std::sin(i * 0.25))));
-    std::string name = (std::filesystem::temp_directory_path() / "quoril_bench_cpu.bin").string();
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        samples.push_back(static_cast<std::uint8_t>(128 + std::lround(60 * std::sin(i * 0.25))));
+    const std::string name = bench::writeWave8File("quoril_bench_cpu.bin", samples);
 
     std::clock_t c0 = std::clock();
     auto w0 = std::chrono::steady_clock::now();

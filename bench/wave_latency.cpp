@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "platform/audio.hpp"
 #include "platform/waveout.hpp"
 #include "sound/qrwav.hpp"
@@ -27,24 +27,10 @@ std::uint64_t nowNanos() {
 
 std::string writeShortFile() {
     // 50 ms of 11025 Hz 8-bit mono.
-    std::vector<std::uint8_t> b;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
     const std::uint32_t n = 551;
-    b = {'R', 'I', 'F', 'F'};
-    put32(36 + n);
-    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
-    put32(16);
-    b.insert(b.end(), {1, 0, 1, 0});
-    put32(11025);
-    put32(11025);
-    b.insert(b.end(), {1, 0, 8, 0, 'd', 'a', 't', 'a'});
-    put32(n);
-    for (std::uint32_t i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(i % 25 < 12 ? 100 : 156));
-    std::string name = (std::filesystem::temp_directory_path() / "quoril_bench_latency.bin").string();
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    return name;
+    std::vector<std::uint8_t> samples;
+    for (std::uint32_t i = 0; i < n; ++i) samples.push_back(static_cast<std::uint8_t>(i % 25 < 12 ? 100 : 156));
+    return bench::writeWave8File("quoril_bench_latency.bin", samples);
 }
 
 }  // namespace

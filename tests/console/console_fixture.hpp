@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,10 @@
 #include "platform/messages.hpp"
 #include "platform/system.hpp"
 #include "platform/window.hpp"
+#include "support/env.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 struct ProcessExit {
     int code;
@@ -23,28 +25,14 @@ struct ProcessExit {
 class ConsoleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        windir_ = std::filesystem::path(::testing::TempDir()) /
-                  (std::string("qrcrt_") + info->test_suite_name() + "_" + info->name());
-        std::filesystem::remove_all(windir_);
-        std::filesystem::create_directories(windir_);
-        setenv("QUORIL_WINDIR", windir_.c_str(), 1);
-        platform::headless::reset();
-        qrcrt::resetForTests();
+        support::freshSystem(support::Sound::untouched);
         platform::setExitHandler([](int code) { throw ProcessExit{code}; });
     }
 
-    void TearDown() override {
-        qrcrt::resetForTests();
-        platform::setExitHandler({});
-        platform::headless::reset();
-        std::filesystem::remove_all(windir_);
-    }
+    void TearDown() override { support::closeSystem(); }
 
     // Write QUORIL.INI into the Windows directory.
-    void settings(const std::string& text) {
-        std::ofstream(windir_ / "QUORIL.INI") << text;
-    }
+    void settings(const std::string& text) { support::writeIni(windir_, text); }
 
     void write(const std::string& text) {
         qrcrt::writeBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -65,5 +53,7 @@ protected:
         return bytes;
     }
 
-    std::filesystem::path windir_;
+    support::TempDir tmp_{"qrcrt"};
+    const std::filesystem::path windir_ = tmp_.path();
+    support::ScopedEnv windirEnv_{"QUORIL_WINDIR", windir_.string()};
 };

@@ -5,43 +5,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
 #include "platform/waveout.hpp"
-#include "platform/window.hpp"
-#include "sound/qrwav.hpp"
-#include "speaking/output.hpp"
-#include "speaking/settings.hpp"
 #include "speaking/soundnames.hpp"
 #include "speaking/sounds.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 class HeardTest : public ::testing::Test {
 protected:
     static constexpr std::size_t samplesPerWord = 300;
 
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
-
     void SetUp() override {
-        platform::waveout::useTestDevice(true);
-        platform::waveout::test::reset();
-        platform::waveout::test::setAutoFinish(true);
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        qrwav::resetForTests();
-        speaking::resetSoundsForTests();
-        speaking::resetOutputForTests();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quoril_heard_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
+        support::freshSystem();
         speaking::setLettersDirectory(dir_.string());
         speaking::setSynthLettersDirectory(dir_.string());
         namespace names = speaking::soundnames;
@@ -50,24 +31,11 @@ protected:
             for (const std::string& name : list) record(name, static_cast<std::uint8_t>(fill++));
     }
 
-    void TearDown() override {
-        qrwav::resetForTests();
-        speaking::resetSoundsForTests();
-        speaking::resetOutputForTests();
-        platform::waveout::test::reset();
-        platform::waveout::useTestDevice(false);
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void TearDown() override { support::closeSystem(); }
 
     // A recording of the given length whose samples are all fill.
     void record(const std::string& name, std::uint8_t fill, std::size_t samples = samplesPerWord) {
-        std::vector<std::uint8_t> image(44 + samples, fill);
-        speaking::writeWaveHeader(image.data(), static_cast<std::uint32_t>(samples), 11025, 1, 8);
-        std::ofstream(dir_ / (name + ".wav"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        support::writeFilledWav(dir_ / (name + ".wav"), fill, samples);
         byFill_[fill] = name;
     }
 
@@ -82,6 +50,7 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir_;
+    support::TempDir tmp_{"quoril_heard"};
+    const std::filesystem::path dir_ = tmp_.path();
     std::map<std::uint8_t, std::string> byFill_;
 };

@@ -6,33 +6,14 @@
 #include <fstream>
 
 #include "platform/system.hpp"
+#include "support/env.hpp"
 
 namespace fs = std::filesystem;
 using platform::mapPath;
 
 namespace {
 
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvVar() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using support::ScopedEnv;
 
 TEST(Paths, WindowsNamesMapOntoTheRoot) {
     const struct {
@@ -61,7 +42,7 @@ TEST(Paths, WindowsNamesMapOntoTheRoot) {
         {nullptr, "C:\\Usu\xE1rios\\Jos\xE9 Silva\\a.txt", "/Usu\xE1rios/Jos\xE9 Silva/a.txt"},
     };
     for (const auto& c : cases) {
-        EnvVar root("QUORIL_ROOT", c.root);
+        ScopedEnv root("QUORIL_ROOT", c.root);
         EXPECT_EQ(mapPath(c.in), c.out) << c.in << " with root " << (c.root ? c.root : "(unset)");
     }
 }
@@ -73,7 +54,7 @@ TEST(Paths, AccentedNamesWithSpacesAndOtherCaseAreFound) {
     const fs::path dir = base / "Usu\xC3\xA1rios" / "Jos\xC3\xA9 Silva";
     fs::create_directories(dir);
     std::ofstream(dir / "li\xC3\xA7\xC3\xA3o.txt") << "x";
-    EnvVar root("QUORIL_ROOT", base.c_str());
+    ScopedEnv root("QUORIL_ROOT", base.c_str());
 
     const std::string exact = "C:\\Usu\xE1rios\\Jos\xE9 Silva\\li\xE7\xE3o.txt";
     EXPECT_EQ(platform::toNativeName(exact), (dir / "li\xC3\xA7\xC3\xA3o.txt").string());

@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "platform/system.hpp"
+#include "support/env.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using platform::getProfileInt;
@@ -73,28 +75,12 @@ TEST(Profile, NumbersTakeLeadingDigits) {
 
 class ProfileFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("quoril_profile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        const char* old = std::getenv("QUORIL_WINDIR");
-        hadOld = old != nullptr;
-        if (old) oldValue = old;
-        ::setenv("QUORIL_WINDIR", (dir.string() + "/").c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadOld)
-            ::setenv("QUORIL_WINDIR", oldValue.c_str(), 1);
-        else
-            ::unsetenv("QUORIL_WINDIR");
-        fs::remove_all(dir);
-    }
     void write(const std::string& name, const std::string& text) {
         std::ofstream(dir / name, std::ios::binary) << text;
     }
-    fs::path dir;
-    bool hadOld = false;
-    std::string oldValue;
+    support::TempDir tmp{"quoril_profile"};
+    const fs::path dir = tmp.path();
+    support::ScopedEnv windir{"QUORIL_WINDIR", dir.string() + "/"};
 };
 
 TEST_F(ProfileFiles, NameWithoutDirectoryIsInTheWindowsDirectory) {

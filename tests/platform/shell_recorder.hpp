@@ -7,23 +7,17 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-struct ShellRecorder {
-    std::filesystem::path dir;
+#include "support/temp_dir.hpp"
 
-    ShellRecorder() {
-        dir = std::filesystem::temp_directory_path() / ("quoril_shell_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir);
-    }
-    ~ShellRecorder() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
+struct ShellRecorder {
+    support::TempDir tmp{"quoril_shell"};
+    const std::filesystem::path dir = tmp.path();
+
     // Writes the recorder under this name in dir; answers its path.
     std::string install(const std::string& name) const {
         const auto path = dir / name;

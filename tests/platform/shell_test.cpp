@@ -6,6 +6,7 @@
 
 #include "platform/shell.hpp"
 #include "shell_recorder.hpp"
+#include "support/env.hpp"
 
 namespace {
 
@@ -27,8 +28,7 @@ TEST(ShellOpen, AHostileTextIsOneArgumentOfXdgOpen) {
     ShellRecorder rec;
     rec.install("xdg-open");
     const char* old = std::getenv("PATH");
-    const std::string saved = old ? old : "";
-    ::setenv("PATH", (rec.dir.string() + ":" + saved).c_str(), 1);
+    const support::ScopedEnv path("PATH", rec.dir.string() + ":" + (old ? old : ""));
     for (const std::string& text : rec.hostileTexts()) {
         EXPECT_TRUE(platform::shellOpen("", text)) << text;
         std::vector<std::string> args;
@@ -39,7 +39,6 @@ TEST(ShellOpen, AHostileTextIsOneArgumentOfXdgOpen) {
         EXPECT_EQ(args[0], expected[1]) << text;
         EXPECT_NE(args[0][0], '-') << "never an option";
     }
-    ::setenv("PATH", saved.c_str(), 1);
     EXPECT_FALSE(rec.anythingRan());
 }
 

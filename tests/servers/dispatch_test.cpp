@@ -3,10 +3,8 @@
 // server settings read from QUORIL.INI.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,10 @@
 #include "platform/window.hpp"
 #include "servers/dispatch.hpp"
 #include "speaking/settings.hpp"
+#include "support/env.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -45,11 +47,8 @@ servers::ServerOps fakeOps() {
 
 class Dispatch : public testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
     void SetUp() override {
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        servers::resetForTests();
+        support::freshSystem(support::Sound::untouched);
         calls.clear();
         busyAnswersLeft = 0;
         startAnswer = true;
@@ -58,10 +57,7 @@ protected:
         servers::registerServer(ServerKind::sapi5Second, fakeOps<54>());
         servers::registerServer(ServerKind::sapi4, fakeOps<4>());
     }
-    void TearDown() override {
-        servers::resetForTests();
-        qrcrt::resetForTests();
-    }
+    void TearDown() override { support::closeSystem(); }
 };
 
 TEST(ServerKinds, TypeNumbers) {
@@ -121,27 +117,18 @@ TEST_F(Dispatch, BusyPumpsAndWakeIsPosted) {
 
 class ServerSettings : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("quoril_srv_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
-        const char* old = std::getenv("QUORIL_WINDIR");
-        if (old) oldWindir_ = old;
-        ::setenv("QUORIL_WINDIR", dir_.c_str(), 1);
-        speaking::resetSettingsForTests();
-    }
+    void SetUp() override { speaking::resetSettingsForTests(); }
     void TearDown() override {
-        if (oldWindir_.empty()) ::unsetenv("QUORIL_WINDIR");
-        else ::setenv("QUORIL_WINDIR", oldWindir_.c_str(), 1);
+        windir_.reset();
         speaking::resetSettingsForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
     void settings(const std::string& text) {
-        std::ofstream(dir_ / "QUORIL.INI") << text;
+        support::writeIni(dir_, text);
         speaking::resetSettingsForTests();
     }
-    std::filesystem::path dir_;
-    std::string oldWindir_;
+    support::TempDir tmp_{"quoril_srv"};
+    const std::filesystem::path dir_ = tmp_.path();
+    std::optional<support::ScopedEnv> windir_{std::in_place, "QUORIL_WINDIR", dir_.string()};
 };
 
 TEST_F(ServerSettings, WhatTheFileAsksFor) {

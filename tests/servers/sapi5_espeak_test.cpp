@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,8 @@
 #include "platform/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -33,24 +34,13 @@ std::uint32_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) 
 
 class SecondRuntime : public testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
     void SetUp() override {
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        servers::resetForTests();
-        com::resetForTests();
+        support::freshSystem(support::Sound::untouched);
         servers::registerSapi5Servers();
-        dir = fs::temp_directory_path() / ("quoril_sapi5_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
     }
-    void TearDown() override {
-        servers::sapi5::resetForTests();
-        servers::resetForTests();
-        com::resetForTests();
-        qrcrt::resetForTests();
-        fs::remove_all(dir);
-    }
-    fs::path dir;
+    void TearDown() override { support::closeSystem(); }
+    support::TempDir tmp{"quoril_sapi5"};
+    const fs::path dir = tmp.path();
 };
 
 TEST_F(SecondRuntime, WritesSpeechIntoAValidWavFile) {

@@ -15,6 +15,7 @@
 #include "platform/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "support/fresh_system.hpp"
 
 namespace {
 
@@ -197,13 +198,8 @@ const Variant kVariants[] = {
 
 class Sapi5Server : public testing::TestWithParam<Variant> {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
     void SetUp() override {
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        servers::resetForTests();
-        servers::sapi5::resetForTests();
-        com::resetForTests();
+        support::freshSystem(support::Sound::untouched);
         servers::registerSapi5Servers();
         com::registerClass(GetParam().voiceClass, makeVoice);
         com::registerClass(GetParam().streamClass, makeStream);
@@ -212,12 +208,7 @@ protected:
         refuseSpeak = refuseStream = false;
         openedFile.clear();
     }
-    void TearDown() override {
-        servers::sapi5::resetForTests();
-        servers::resetForTests();
-        com::resetForTests();
-        qrcrt::resetForTests();
-    }
+    void TearDown() override { support::closeSystem(); }
     bool start(int voice, int speed, int pitch = 0, const std::string& file = "") {
         log.clear();
         return servers::serverStart(voice, speed, pitch, GetParam().type, file);

@@ -11,6 +11,7 @@
 #include "platform/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "support/fresh_system.hpp"
 
 namespace {
 
@@ -20,19 +21,10 @@ class SpeechdReal : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("QUORIL_SPEECHD_REAL")) GTEST_SKIP() << "run by speechd_real.sh";
-        ::setenv("QUORIL_CONSOLE", "headless", 0);
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        servers::resetForTests();
-        platform::com::resetForTests();
+        support::freshSystem(support::Sound::untouched);
         servers::registerSapi5Servers();
     }
-    void TearDown() override {
-        servers::sapi5::resetForTests();
-        servers::resetForTests();
-        platform::com::resetForTests();
-        qrcrt::resetForTests();
-    }
+    void TearDown() override { support::closeSystem(); }
     // Polls busy as the console does until it answers `want`, at most `limit` ms;
     // answers the time it took, or -1.
     static long waitBusy(bool want, long limit) {

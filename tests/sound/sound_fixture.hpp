@@ -4,44 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
+#include <vector>
 
-#include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
 #include "platform/waveout.hpp"
-#include "platform/window.hpp"
 #include "sound/qrwav.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 #include "wav_builder.hpp"
 
 class SoundTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
+    void SetUp() override { support::freshSystem(support::Sound::testDevice); }
 
-    void SetUp() override {
-        platform::waveout::useTestDevice(true);
-        platform::waveout::test::reset();
-        qrcrt::resetForTests();
-        platform::headless::reset();
-        platform::clearMessages();
-        qrwav::resetForTests();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quoril_sound_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
-    }
-
-    void TearDown() override {
-        qrwav::resetForTests();
-        platform::waveout::test::reset();
-        platform::waveout::useTestDevice(false);
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void TearDown() override { support::closeSystem(); }
 
     std::string writeFile(const std::string& name, const wavtest::Bytes& bytes) {
         auto path = dir_ / name;
@@ -56,5 +34,6 @@ protected:
         return sizes;
     }
 
-    std::filesystem::path dir_;
+    support::TempDir tmp_{"quoril_sound"};
+    const std::filesystem::path dir_ = tmp_.path();
 };

@@ -5,47 +5,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
 #include "platform/waveout.hpp"
-#include "platform/window.hpp"
-#include "servers/dispatch.hpp"
-#include "sound/qrwav.hpp"
 #include "speaking/output.hpp"
 #include "speaking/settings.hpp"
-#include "speaking/sounds.hpp"
-#include "synth/qrtradut.hpp"
+#include "support/env.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 class OutputTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
-
     void SetUp() override {
-        platform::waveout::useTestDevice(true);
-        platform::waveout::test::reset();
-        platform::waveout::test::setAutoFinish(true);
-        platform::headless::reset();
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        qrwav::resetForTests();
-        qrtradut::resetForTests();
-        servers::resetForTests();
-        speaking::resetSoundsForTests();
-        speaking::resetOutputForTests();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quoril_output_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
-        const char* old = std::getenv("QUORIL_WINDIR");
-        if (old) oldWindir_ = old;
-        ::setenv("QUORIL_WINDIR", dir_.c_str(), 1);
+        support::freshSystem();
+        windir_.emplace("QUORIL_WINDIR", dir_.string());
         settings("");
         freshOutput();
     }
@@ -59,25 +37,13 @@ protected:
     }
 
     void TearDown() override {
-        speaking::resetOutputForTests();
-        speaking::resetSoundsForTests();
-        servers::resetForTests();
-        qrtradut::resetForTests();
-        qrwav::resetForTests();
-        platform::waveout::test::reset();
-        platform::waveout::useTestDevice(false);
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        platform::setExitHandler({});
-        if (oldWindir_.empty()) ::unsetenv("QUORIL_WINDIR");
-        else ::setenv("QUORIL_WINDIR", oldWindir_.c_str(), 1);
+        support::closeSystem();
+        windir_.reset();
         speaking::resetSettingsForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     void settings(const std::string& text) {
-        std::ofstream(dir_ / "QUORIL.INI") << text;
+        support::writeIni(dir_, text);
         speaking::resetSettingsForTests();
     }
 
@@ -87,10 +53,7 @@ protected:
 
     // A recording whose samples are all fill.
     void record(const std::string& name, std::uint8_t fill, std::size_t samples = 300) {
-        std::vector<std::uint8_t> image(44 + samples, fill);
-        speaking::writeWaveHeader(image.data(), static_cast<std::uint32_t>(samples), 11025, 1, 8);
-        std::ofstream(dir_ / (name + ".wav"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        support::writeFilledWav(dir_ / (name + ".wav"), fill, samples);
     }
 
     // The first byte of every block played.
@@ -100,8 +63,9 @@ protected:
         return fills;
     }
 
-    std::filesystem::path dir_;
-    std::string oldWindir_;
+    support::TempDir tmp_{"quoril_output"};
+    const std::filesystem::path dir_ = tmp_.path();
+    std::optional<support::ScopedEnv> windir_;
     int synthResult_ = 0;
     std::vector<std::string> trace_;
 };

@@ -2,12 +2,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "speaking/settings.hpp"
+#include "support/env.hpp"
+#include "support/files.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 
@@ -16,27 +19,22 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("quoril-settings-" + std::to_string(std::random_device{}()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
         fs::create_directories(root_ / "windows");
         fs::create_directories(root_ / "program");
-        ::setenv("QUORIL_WINDIR", (root_ / "windows").c_str(), 1);
+        windir_.emplace("QUORIL_WINDIR", (root_ / "windows").string());
         speaking::resetSettingsForTests();
         speaking::setProgramDirectory((root_ / "program").string());
     }
     void TearDown() override {
-        ::unsetenv("QUORIL_WINDIR");
+        windir_.reset();
         speaking::resetSettingsForTests();
-        fs::remove_all(root_);
     }
-    void write(const char* where, const std::string& text) {
-        std::ofstream(root_ / where / "QUORIL.INI", std::ios::binary) << text;
-    }
+    void write(const char* where, const std::string& text) { support::writeIni(root_ / where, text); }
     std::string program() const { return (root_ / "program").string(); }
 
-    fs::path root_;
+    support::TempDir tmp_{"quoril-settings"};
+    const fs::path root_ = tmp_.path();
+    std::optional<support::ScopedEnv> windir_;
 };
 
 TEST_F(SettingsTest, FileFromProgramDirectoryWhenWindowsDirectoryHasNone) {

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +21,9 @@
 #include "sound/qrwav.hpp"
 #include "speaking/soundnames.hpp"
 #include "speaking/sounds.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 namespace names = speaking::soundnames;
@@ -29,48 +31,17 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-Bytes wav8(const Bytes& samples) {
-    Bytes image(44 + samples.size());
-    speaking::writeWaveHeader(image.data(), static_cast<std::uint32_t>(samples.size()), 11025, 1, 8);
-    std::copy(samples.begin(), samples.end(), image.begin() + 44);
-    return image;
-}
-
 class SoundsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
+    void SetUp() override { support::freshSystem(); }
 
-    void SetUp() override {
-        platform::waveout::useTestDevice(true);
-        platform::waveout::test::reset();
-        platform::waveout::test::setAutoFinish(true);
-        qrcrt::resetForTests();
-        platform::headless::reset();
-        platform::clearMessages();
-        qrwav::resetForTests();
-        speaking::resetSoundsForTests();
-        dir_ = fs::temp_directory_path() / ("quoril_sounds_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-
-    void TearDown() override {
-        qrwav::resetForTests();
-        speaking::resetSoundsForTests();
-        platform::waveout::test::reset();
-        platform::waveout::useTestDevice(false);
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { support::closeSystem(); }
 
     // A recording whose samples are all the given byte, so that the blocks
     // played tell which file it was.
     void recording(const fs::path& dir, const std::string& name, std::uint8_t fill) {
         fs::create_directories(dir);
-        const Bytes image = wav8(Bytes(300, fill));
-        std::ofstream(dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        support::writeFilledWav(dir / name, fill, 300);
     }
 
     // The first byte of every block played: the fill of the recording.
@@ -80,7 +51,8 @@ protected:
         return fills;
     }
 
-    fs::path dir_;
+    support::TempDir tmp_{"quoril_sounds"};
+    const fs::path dir_ = tmp_.path();
 };
 
 TEST(WaveHeader, PatchedTemplate) {

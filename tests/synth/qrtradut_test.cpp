@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,10 @@
 #include "platform/window.hpp"
 #include "sound/qrwav.hpp"
 #include "synth/regras.hpp"
+#include "support/env.hpp"
+#include "support/files.hpp"
+#include "support/fresh_system.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -69,18 +73,8 @@ std::vector<std::pair<int, std::size_t>> runs(const Bytes& samples) {
 
 class Synth : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::setenv("QUORIL_CONSOLE", "headless", 0); }
-
     void SetUp() override {
-        platform::waveout::useTestDevice(true);
-        wt::reset();
-        qrcrt::resetForTests();
-        platform::headless::reset();
-        platform::clearMessages();
-        qrwav::resetForTests();
-        regras::resetForTests();
-        qrtradut::resetForTests();
-        dir_ = fs::temp_directory_path() / ("quoril_synth_" + std::to_string(std::random_device{}()));
+        support::freshSystem(support::Sound::testDevice);
         fs::create_directories(dir_ / "letras");
         fs::create_directories(dir_ / "difones");
         fs::create_directories(dir_ / "etc");
@@ -89,13 +83,9 @@ protected:
         writeDatabase("DIFONES2", testUnits);
         std::ofstream(dir_ / "difones" / "regras.rgr") << "(C)= k\n(A)=a\n";
         std::ofstream(dir_ / "difones" / "portug.exc") << "";
-        std::ofstream(dir_ / "etc" / "QUORIL.INI")
-            << "[TRADUTOR]\ndirLetras=" << (dir_ / "letras").string()
-            << "\nDIRDIFONES=" << (dir_ / "difones").string() << "\n";
-        const char* old = std::getenv("QUORIL_WINDIR");
-        oldWindir_ = old ? old : "";
-        hadWindir_ = old != nullptr;
-        ::setenv("QUORIL_WINDIR", (dir_ / "etc").string().c_str(), 1);
+        support::writeIni(dir_ / "etc", "[TRADUTOR]\ndirLetras=" + (dir_ / "letras").string() +
+                                            "\nDIRDIFONES=" + (dir_ / "difones").string() + "\n");
+        windir_.emplace("QUORIL_WINDIR", (dir_ / "etc").string());
         qrtradut::setImageSink([this](const std::uint8_t* image, std::size_t size) {
             images_.emplace_back(image, image + size);
         });
@@ -103,17 +93,8 @@ protected:
 
     void TearDown() override {
         qrtradut::synthStop();
-        qrtradut::resetForTests();
-        regras::resetForTests();
-        qrwav::resetForTests();
-        wt::reset();
-        platform::waveout::useTestDevice(false);
-        qrcrt::resetForTests();
-        platform::clearMessages();
-        if (hadWindir_) ::setenv("QUORIL_WINDIR", oldWindir_.c_str(), 1);
-        else ::unsetenv("QUORIL_WINDIR");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        support::closeSystem();
+        windir_.reset();
     }
 
     void writeDatabase(const std::string& base, std::vector<Unit> units) {
@@ -140,9 +121,9 @@ protected:
         return runs(samples());
     }
 
-    fs::path dir_;
-    std::string oldWindir_;
-    bool hadWindir_ = false;
+    support::TempDir tmp_{"quoril_synth"};
+    const fs::path dir_ = tmp_.path();
+    std::optional<support::ScopedEnv> windir_;
     std::vector<Bytes> images_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"
+#include "support/env.hpp"
 
 namespace {
 
@@ -60,13 +61,12 @@ TEST_F(Voice, IndexIsSortedSearchableAndInsideTheData) {
 TEST_F(Voice, RealWordsFindTheirUnits) {
     const fs::path etc = fs::path(QUORIL_BUILD_DIR) / "etc";
     if (!fs::exists(etc / "QUORIL.INI")) GTEST_SKIP() << "no settings in " << etc;
-    const char* old = std::getenv("QUORIL_WINDIR");
-    const std::string saved = old ? old : "";
-    ::setenv("QUORIL_WINDIR", etc.c_str(), 1);
-    qrtradut::setDatabaseName("PTBR");
-    const int started = qrtradut::synthStart();
-    if (old) ::setenv("QUORIL_WINDIR", saved.c_str(), 1);
-    else ::unsetenv("QUORIL_WINDIR");
+    int started = -1;
+    {
+        const support::ScopedEnv windir("QUORIL_WINDIR", etc.string());
+        qrtradut::setDatabaseName("PTBR");
+        started = qrtradut::synthStart();
+    }
     ASSERT_EQ(started, 0);
 
     std::size_t samples = 0;
