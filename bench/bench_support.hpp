@@ -1,14 +1,16 @@
-// What the benchmarks share: short WAV files made on the spot, and the
-// headless console with the test sound device.
+// What the benchmarks share: WAV files made on the spot, and the headless
+// console with the real or the test sound device.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/audio.hpp"
 #include "platform/waveout.hpp"
 #include "platform/window.hpp"
 
@@ -34,6 +36,16 @@ inline std::string writeWave8File(const std::string& fileName, const std::vector
     const std::string name = (std::filesystem::temp_directory_path() / fileName).string();
     std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     return name;
+}
+
+// The headless console playing through SDL audio (unless QUORIL_AUDIO says
+// otherwise); false, said on standard error, when there is no sound output.
+inline bool headlessWithSound(const char* program) {
+    ::setenv("QUORIL_CONSOLE", "headless", 0);
+    ::setenv("QUORIL_AUDIO", "sdl", 0);
+    if (platform::audio::available()) return true;
+    std::fprintf(stderr, "%s: no sound output\n", program);
+    return false;
 }
 
 // The headless console, its blocks going to the test device, which finishes

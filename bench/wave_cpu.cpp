@@ -12,18 +12,12 @@
 #include <vector>
 
 #include "bench_support.hpp"
-#include "platform/audio.hpp"
 #include "platform/waveout.hpp"
 #include "sound/qrwav.hpp"
 
 int main(int argc, char** argv) {
     int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-    setenv("QUORIL_CONSOLE", "headless", 0);
-    setenv("QUORIL_AUDIO", "sdl", 0);
-    if (!platform::audio::available()) {
-        std::fprintf(stderr, "bench_wave_cpu: no sound output\n");
-        return 1;
-    }
+    if (!bench::headlessWithSound("bench_wave_cpu")) return 1;
     const std::uint32_t n = 11025u * static_cast<std::uint32_t>(seconds);
     std::vector<std::uint8_t> samples;
     for (std::uint32_t i = 0; i < n; ++i)

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "bench_support.hpp"
-#include "platform/audio.hpp"
 #include "platform/waveout.hpp"
 #include "sound/qrwav.hpp"
 
@@ -37,12 +36,7 @@ std::string writeShortFile() {
 
 int main(int argc, char** argv) {
     int plays = argc > 1 ? std::atoi(argv[1]) : 200;
-    setenv("QUORIL_CONSOLE", "headless", 0);
-    setenv("QUORIL_AUDIO", "sdl", 0);
-    if (!platform::audio::available()) {
-        std::fprintf(stderr, "bench_wave_latency: no sound output\n");
-        return 1;
-    }
+    if (!bench::headlessWithSound("bench_wave_latency")) return 1;
     std::string file = writeShortFile();
     qrwav::playWaveFile(file);  // warm-up
     std::vector<double> ms;
