@@ -15,9 +15,9 @@
 #include <fstream>
 #include <string>
 
+#include "console/qrcrt.hpp"
 #include "converter/converter.hpp"
 #include "platform/window.hpp"
-#include "speaking/output.hpp"
 
 namespace {
 
@@ -98,12 +98,15 @@ int main(int argc, char** argv) {
 
         const char* console = std::getenv("QUORIL_CONSOLE");
         if (console && std::strcmp(console, "headless") == 0) {
+            // Every line written on the screen as the converter shows it,
+            // without speech (bench_convert_speaking times the spoken run).
             // The headless window records every paint for tests; the
             // recordings are dropped as they come.
             std::uint64_t shown = 0;
             Timer screen;
             converter::convertFile(text, zulName, [&](const std::string& line) {
-                speaking::writeLineSpoken(line);
+                qrcrt::writeText(line);
+                qrcrt::writeText("\r\n");
                 if (++shown % 1024 == 0) platform::headless::clearDrawCalls();
             });
             report("convzul, lines on the headless screen:", megabytes, screen);
