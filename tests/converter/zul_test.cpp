@@ -16,12 +16,6 @@ Bytes bytesOf(const std::string& s) {
     return b;
 }
 
-std::string text(const Bytes& b) {
-    std::string s;
-    for (int c : b) s.push_back(static_cast<char>(c));
-    return s;
-}
-
 std::vector<std::string> linesOf(const std::string& input, std::size_t chunk) {
     zul::MemorySource source(input, chunk);
     zul::LineReader reader(source, chunk);
