@@ -197,6 +197,9 @@ public:
                 queue_.push_back(Item{utf16ToUtf8(text), (flags & SVSFIsNotXML) == 0, ++streams_});
                 com::resetEvent(completeEvent());
             }
+            // A purge may have taken texts the voice's thread never saw:
+            // with nothing queued and nothing in hand, speech is complete.
+            if (queue_.empty() && !working_) com::setEvent(completeEvent());
             if (streamNumber) *streamNumber = streams_;
         }
         wake_.notify_all();
