@@ -63,8 +63,11 @@ struct OutputState {
 
 OutputState& state() {
     static OutputState s = [] {
-        // Module start: the click is drawn once, before anything is said.
+        // Module start: the click is drawn once, before anything is said;
+        // the thread's COM-like layer and the speech servers are set up
+        // once, not at every start of speech.
         clickImage();
+        servers::registerSapi5Servers();
         return OutputState{};
     }();
     return s;
@@ -183,7 +186,6 @@ void startSpeech(int speed, const std::string& dir) {
     applySpeedSettings();
 
     s.serverActive = false;
-    servers::registerSapi5Servers();
     const servers::ServerSettings server = servers::serverSettings();
     if (server.wanted) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
