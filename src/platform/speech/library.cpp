@@ -1,0 +1,84 @@
+// Dynamic libraries on dlopen/dlsym. Each library is opened with its own
+// symbols kept local, so two engines never see each other's names.
+#include "platform/speech/library.hpp"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/system/system.hpp"
+
+#ifndef QUORIL_INSTALL_LIBDIR
+#define QUORIL_INSTALL_LIBDIR "/usr/local/lib"
+#endif
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LibraryState {
+    std::string overrideDir;
+};
+
+LibraryState& state() {
+    static LibraryState s;
+    return s;
+}
+
+// "mbrola.dll" -> "libmbrola.so"; a name that already names a shared
+// object is kept; any other name gets the prefix and suffix.
+std::string soName(const std::string& name) {
+    std::string base = fs::path(name).filename().string();
+    if (base.ends_with(".so") || base.find(".so.") != std::string::npos) return base;
+    if (base.size() > 4) {
+        std::string tail = base.substr(base.size() - 4);
+        for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (tail == ".dll") base.resize(base.size() - 4);
+    }
+    return base.starts_with("lib") ? base + ".so" : "lib" + base + ".so";
+}
+
+std::vector<fs::path> searchDirs() {
+    const char* env = std::getenv("QUORIL_LIBDIR");
+    if (!state().overrideDir.empty()) return {fs::path(state().overrideDir)};
+    if (env && *env) return {fs::path(env)};
+    const fs::path exeDir = fs::path(cp1252ToUtf8(executablePath())).parent_path();
+    return {exeDir, exeDir.parent_path() / "lib", fs::path(QUORIL_INSTALL_LIBDIR)};
+}
+
+}  // namespace
+
+std::string libraryFile(const std::string& name) {
+    if (name.empty()) return {};
+    const std::string file = soName(name);
+    std::error_code ec;
+    for (const fs::path& dir : searchDirs()) {
+        if (dir.empty()) continue;
+        const fs::path candidate = dir / file;
+        if (fs::is_regular_file(candidate, ec)) return candidate.string();
+    }
+    return {};
+}
+
+HModule loadLibrary(const std::string& name) {
+    const std::string file = libraryFile(name);
+    if (file.empty()) return 0;
+    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return reinterpret_cast<HModule>(handle);
+}
+
+void* getProcAddress(HModule module, const char* entry) {
+    if (module == 0 || entry == nullptr) return nullptr;
+    return ::dlsym(reinterpret_cast<void*>(module), entry);
+}
+
+void freeLibrary(HModule module) {
+    if (module != 0) ::dlclose(reinterpret_cast<void*>(module));
+}
+
+void setLibraryDirectory(const std::string& dir) { state().overrideDir = dir; }
+
+}  // namespace platform
