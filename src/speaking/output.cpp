@@ -26,6 +26,7 @@
 #include "platform/system/system.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "servers/tirel.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/settings.hpp"
 #include "speaking/soundnames.hpp"
@@ -68,6 +69,7 @@ OutputState& state() {
         // once, not at every start of speech.
         clickImage();
         servers::registerSapi5Servers();
+        servers::registerTirelServer();
         return OutputState{};
     }();
     return s;

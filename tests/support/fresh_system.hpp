@@ -14,6 +14,7 @@
 #include "review/review.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "servers/tirel.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/lineinput.hpp"
 #include "speaking/output.hpp"
@@ -39,6 +40,7 @@ inline void resetModules() {
     speaking::resetSoundsForTests();
     speaking::resetSettingsForTests();
     servers::sapi5::resetForTests();
+    servers::tirel::resetForTests();
     servers::resetForTests();
     platform::com::resetForTests();
     qrtradut::resetForTests();

@@ -1,0 +1,44 @@
+// The built-in Portuguese voice as speech server type 3. Its data files are
+// found once, from QUORIL.INI's TIRELTTS section (MBROLA_DB, DIR, BASE) and,
+// for a missing DIR, from the registry key of the database BR4; the
+// dispatcher's speed and pitch become the voice's duration and pitch
+// factors. The voice synthesises a whole text inside speak and queues its
+// sound on the player, so "busy" means the player is still playing; busy
+// posts speechWakeMessage on every call so the console's wait keeps polling.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace servers::tirel {
+
+// Where the voice's files are: the database name, the directory (always
+// ending in a separator), the stem, and the five file names made of them.
+struct VoiceFiles {
+    std::string database, directory, base;
+    std::string rules, exceptions, abbreviations, prosody, diphones;
+};
+// Read at the first call (or the first start) and kept for the whole run.
+const VoiceFiles& voiceFiles();
+
+// Speed -10..10 and pitch -10..11 (outside values are taken as the nearest
+// end): duration factor 0.8 - speed/15, pitch factor (pitch + 11)/11.
+double durationFactorFor(int speed);
+double pitchFactorFor(int pitch);
+
+// The five server operations. voice is not used.
+bool start(int voice, int speed, int pitch, const std::string& outputFile);
+void speak(const std::string& text);
+bool busy(std::uint8_t mode);
+void stop();
+void end();
+
+// Tests: forget the files found, unload the voice.
+void resetForTests();
+
+}  // namespace servers::tirel
+
+namespace servers {
+// Fills the dispatcher's slot for type 3 unless a test's stand-in is there.
+void registerTirelServer();
+}  // namespace servers
