@@ -44,7 +44,6 @@ if(TARGET voicegen)
   if(TARGET tts_data)
     add_dependencies(enginedata tts_data)
   endif()
-  install(FILES ${CMAKE_BINARY_DIR}/engine/portug.dfn DESTINATION share/quoril/tireltts)
 endif()
 
 # The registry names the database, as the engine's installer would.
