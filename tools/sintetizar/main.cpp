@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "mbrola.h"
-#include "platform/registry.hpp"
-#include "platform/system.hpp"
+#include "platform/system/registry.hpp"
+#include "platform/system/system.hpp"
 #include "tts/minireg.hpp"
 
 namespace {
