@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Two formats back to back on the real sound path: an 11025 Hz 8-bit tone,
+# a 16000 Hz 16-bit tone (the built-in voice's format) and the 8-bit tone
+# again, played one after the other through the wave-out player and SDL
+# audio to a PulseAudio null sink of this run's own. Each change of format
+# closes and reopens the device; the recording must show no quiet stretch a
+# listener would hear between the tones. Skips (77) without PulseAudio.
+set -u
+build=${QUORIL_BUILD_DIR:-build}
+src=${QUORIL_SOURCE_DIR:-.}
+tool=$build/wavplay
+[ -x "$tool" ] || { echo "format_switch: $tool not built"; exit 77; }
+command -v parec >/dev/null && command -v pactl >/dev/null || { echo "format_switch: no parec/pactl"; exit 77; }
+export PULSE_RUNTIME_PATH=/tmp/quoril-pulse
+export PULSE_SERVER=unix:/tmp/quoril-pulse/native
+"$src/scripts/start-sound-server" >/dev/null 2>&1 || { echo "format_switch: no sound server"; exit 77; }
+
+sink=quoril_switch_$$
+module=$(pactl load-module module-null-sink sink_name=$sink) || { echo "format_switch: cannot make a sink"; exit 77; }
+work=$(mktemp -d)
+trap 'pactl unload-module "$module" >/dev/null 2>&1; rm -rf "$work"' EXIT
+"$tool" --tone "$work/a.wav" 0.6 440 || exit 1
+"$tool" --tone "$work/b.wav" 0.6 330 16000 16 || exit 1
+
+parec -d $sink.monitor --raw --format=s16le --rate=16000 --channels=1 >"$work/rec.raw" &
+rec=$!
+sleep 0.5
+PULSE_SINK=$sink QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio \
+    "$tool" "$work/a.wav" "$work/b.wav" "$work/a.wav"
+status=$?
+sleep 0.5
+kill "$rec" 2>/dev/null
+wait "$rec" 2>/dev/null
+[ $status -eq 0 ] || { echo "format_switch: wavplay failed ($status)"; exit 1; }
+
+read -r line < <("$tool" --measure "$work/rec.raw" 16000)
+echo "format_switch: $line"
+sound_ms=$(sed -n 's/.*sound_ms=\([0-9]*\).*/\1/p' <<<"$line")
+gap=$(sed -n 's/.*gap_ms=\([0-9]*\).*/\1/p' <<<"$line")
+[ "${sound_ms:-0}" -ge 1700 ] && [ "$sound_ms" -le 2300 ] || { echo "format_switch: ${sound_ms} ms of sound, not 1800"; exit 1; }
+# A quiet stretch of 30 ms or more between two sounds is heard as a break.
+[ "${gap:-999}" -lt 30 ] || { echo "format_switch: a quiet stretch of ${gap} ms between the formats"; exit 1; }
+echo "format_switch: ok"
