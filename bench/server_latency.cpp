@@ -1,18 +1,23 @@
-// Time from serverSpeak to the first sample of speech reaching the sound
-// server, for the type 54 server (espeak-ng in process, SDL audio), the
-// type 5 server (speech-dispatcher) and, beside it, speech-dispatcher's own
-// client spd-say, all measured the same way: parec records the PulseAudio
-// null sink's monitor in 5 ms pieces, and the first piece holding a sample
-// louder than the threshold after the call marks the arrival.
+// Time from serverSpeak of a ten-word sentence to the first sample of speech
+// reaching the sound server, for the type 3 server (the built-in voice and
+// our diphone engine, SDL audio), the type 54 server (espeak-ng in process,
+// SDL audio), the type 5 server (speech-dispatcher) and, beside it,
+// speech-dispatcher's own client spd-say, all measured the same way: parec
+// records the PulseAudio null sink's monitor in 5 ms pieces, and the first
+// piece holding a sample louder than the threshold after the call marks the
+// arrival.
 //   bench_server_latency [RUNS]   (default 50)
 // Needs the sound server of scripts/start-sound-server (PULSE_SERVER) and,
-// for type 5 and spd-say, a speech-dispatcher (SPEECHD_ADDRESS). Prints the
-// median and the 95th percentile of each, in milliseconds.
+// for type 5 and spd-say, a speech-dispatcher (SPEECHD_ADDRESS). Type 3
+// takes libmbrola.so, QUORIL.INI and registry.reg from the build tree
+// (QUORIL_LIBDIR and QUORIL_WINDIR override). Prints the median and the 95th
+// percentile of each, in milliseconds.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,10 +25,14 @@
 #include "console/qrcrt.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
+#include "servers/tirel.hpp"
+#include "platform/system/system.hpp"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const char* const sentence = "Bom dia, hoje vamos converter o seu arquivo de texto.";
 
 std::atomic<long long> loudSince{0};  // steady-clock ns of the first loud piece after arming
 std::atomic<long long> armedAt{0};
@@ -70,7 +79,7 @@ std::vector<double> measureServer(int type, int runs) {
     for (int i = 0; i < runs; ++i) {
         arm();
         const long long t0 = now();
-        servers::serverSpeak("Bom dia.");
+        servers::serverSpeak(sentence);
         const auto limit = Clock::now() + std::chrono::seconds(5);
         while (loudSince == 0 && Clock::now() < limit) servers::serverBusy(0);
         if (loudSince != 0) out.push_back(static_cast<double>(loudSince - t0) / 1e6);
@@ -88,7 +97,7 @@ std::vector<double> measureSpdSay(int runs) {
     for (int i = 0; i < runs; ++i) {
         arm();
         const long long t0 = now();
-        std::thread say([] { (void)std::system("spd-say -w 'Bom dia.' >/dev/null 2>&1"); });
+        std::thread say([] { (void)std::system((std::string("spd-say -w '") + sentence + "' >/dev/null 2>&1").c_str()); });
         const auto limit = Clock::now() + std::chrono::seconds(5);
         while (loudSince == 0 && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::microseconds(200));
         if (loudSince != 0) out.push_back(static_cast<double>(loudSince - t0) / 1e6);
@@ -114,7 +123,13 @@ int main(int argc, char** argv) {
     }
     std::thread reader(recorder, rec);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The build tree's engine, settings and registry, as `make run` has them.
+    const std::string exeDir = std::filesystem::path(platform::cp1252ToUtf8(platform::executablePath())).parent_path().parent_path().string();
+    ::setenv("QUORIL_LIBDIR", exeDir.c_str(), 0);
+    ::setenv("QUORIL_WINDIR", (exeDir + "/etc").c_str(), 0);
     servers::registerSapi5Servers();
+    servers::registerTirelServer();
+    report("type 3", measureServer(3, runs));
     report("type 54", measureServer(54, runs));
     report("type 5", measureServer(5, runs));
     report("spd-say", measureSpdSay(runs));
