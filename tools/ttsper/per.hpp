@@ -112,7 +112,10 @@ inline Reading mapEspeak(const std::string& x) {
             i += 2;
             continue;
         }
-        if ((s == "i" || s == "u" || s == "o") && (next == "N") && (i + 2 >= sym.size() || !espeakVowel(next2))) {
+        // i, o, u + N, or + m before a consonant: a nasal vowel.
+        if ((s == "i" || s == "u" || s == "o") &&
+            ((next == "N" && (i + 2 >= sym.size() || !espeakVowel(next2))) ||
+             (next == "m" && i + 2 < sym.size() && !espeakVowel(next2)))) {
             push(s + "n", st);
             ++i;
             continue;
