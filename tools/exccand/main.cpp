@@ -18,7 +18,8 @@
 // espeak-ng, spellings of the word with a stress and vowel-quality mark on
 // each vowel (' open, ^ closed) and with x read as ks, ss, z or ch are tried;
 // the one nearest espeak-ng, when it reads the word without a difference,
-// gives an exception line "key=spelling". Tuning-set words come first, then
+// gives an exception line "key=spelling" (never a key that would serve a pool
+// word through the stripped final s or m). Tuning-set words come first, then
 // the shorter words; at most MAX lines (default 12000). A plural or a form in
 // m that its stem's line already serves is left out.
 #include <cstdio>
@@ -137,11 +138,21 @@ int propose(const Args& a) {
         return 1;
     }
     const auto ranked = per::rankWords(per::readFile(a.corpus));
-    std::unordered_set<std::string> pool;
+    std::unordered_set<std::string> pool, poolKeys;
     std::vector<std::string> order;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
-        if (i < tuningWords) order.push_back(ranked[i].first);
-        else pool.insert(ranked[i].first);
+        if (i < tuningWords) {
+            order.push_back(ranked[i].first);
+            continue;
+        }
+        pool.insert(ranked[i].first);
+        // Keys that would serve a pool word once its final s or m is stripped.
+        std::string k = notation(ranked[i].first);
+        while (!k.empty()) {
+            poolKeys.insert(k);
+            if (k.back() != 's' && k.back() != 'm') break;
+            k.pop_back();
+        }
     }
     const auto dict = dictionary(a.dict);
     std::vector<std::string> rest;
@@ -166,6 +177,7 @@ int propose(const Args& a) {
         ++tried;
         const per::Reading ref = per::mapEspeak(x);
         const std::string key = notation(w);
+        if (poolKeys.count(key)) continue;
         if (key.find_first_not_of("abcdefghijklmnopqrstuvwxyz'^~`\"") != std::string::npos) continue;
         if (per::distance(ref.phonemes, per::mapDiphone(regras::transcribe(key)).phonemes) == 0) continue;
         // A stem's line already serves this form.
