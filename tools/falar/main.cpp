@@ -19,8 +19,12 @@
 #include <string>
 #include <vector>
 
+<<<<<<< HEAD
 #include "numbers/qrlenum.hpp"
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
+=======
+#include "platform/system/system.hpp"
+>>>>>>> main
 #include "speaking/sounds.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "tts/ttschars.hpp"
 
 namespace per {
