@@ -19,12 +19,8 @@
 #include <string>
 #include <vector>
 
-<<<<<<< HEAD
 #include "numbers/qrlenum.hpp"
 #include "platform/system/system.hpp"
-=======
-#include "platform/system/system.hpp"
->>>>>>> main
 #include "speaking/sounds.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"
