@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"
 #include "support/env.hpp"
