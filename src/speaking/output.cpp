@@ -20,6 +20,8 @@
 // With a speech server started, the whole text goes to the server instead.
 #include "speaking/output.hpp"
 
+#include <algorithm>
+
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
 #include "platform/system/messages.hpp"
@@ -43,6 +45,7 @@ constexpr std::size_t kDatabaseNameLength = 8;
 constexpr std::size_t kSpellDigits = 7;  // digit runs this long are spelled
 constexpr int kRepeatsVoiced = 3;        // repeats of a symbol voiced before clicks
 constexpr int kPauseStep = 50;
+constexpr int kMaxPause = 5000;  // ms: the longest punctuation pause the settings may ask for
 constexpr int kWaitSlice = 20;  // longest sleep between two looks at the player
 constexpr std::uint8_t kHyphen = '-';
 
@@ -106,9 +109,13 @@ void applySpeedSettings() {
     qrtradut::setSynthParams(numberValue(key("CORTEFON"), 0), numberValue(key("SOBRAFON"), 0),
                              numberValue(key("INTERPAL"), 0), flagValue(key("CORTAFALA")),
                              flagValue(key("RAPIDINHO")));
-    s.pauses.fullStop = numberValue(key("PAUSAPONTO"), 250);
-    s.pauses.comma = numberValue(key("PAUSAVIRG"), 150);
-    s.pauses.colon = numberValue(key("PAUSADOISPONTOS"), 200);
+    // The synthesizer bounds its own numbers; the pauses are bounded here.
+    const auto pause = [&](const char* name, int fallback) {
+        return std::clamp(numberValue(key(name), fallback), 0, kMaxPause);
+    };
+    s.pauses.fullStop = pause("PAUSAPONTO", 250);
+    s.pauses.comma = pause("PAUSAVIRG", 150);
+    s.pauses.colon = pause("PAUSADOISPONTOS", 200);
 }
 
 std::string withBackslash(std::string dir) {

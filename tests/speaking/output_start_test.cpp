@@ -86,6 +86,21 @@ TEST_F(StartSpeech, PerSpeedSettings) {
     EXPECT_EQ(qrtradut::databaseName(), "ABCDEFGH") << "no name for speed 3: the one in use stays";
 }
 
+// Pauses out of range are held to 0..5 s.
+TEST_F(StartSpeech, PausesOutOfRangeAreBounded) {
+    struct Case { const char* value; int pause; };
+    const Case cases[] = {{"2147483647", 5000}, {"5001", 5000}, {"-1", 0}, {"-2147483648", 0}, {"4999", 4999}};
+    for (const Case& c : cases) {
+        freshOutput();
+        const std::string v = c.value;
+        settings("[SINTETIZADOR]\nPAUSAPONTO1=" + v + "\nPAUSAVIRG1=" + v + "\nPAUSADOISPONTOS1=" + v + "\n");
+        speaking::startSpeech(1, "");
+        EXPECT_EQ(speaking::pauses().fullStop, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().comma, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().colon, c.pause) << c.value;
+    }
+}
+
 TEST_F(StartSpeech, Directories) {
     settings("[TRADUTOR]\nDIRLETRAS=/som/letras\n");
     speaking::startSpeech(0, "mensagens");
