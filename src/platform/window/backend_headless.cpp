@@ -42,6 +42,7 @@ struct HeadlessState {
 
     int beeps = 0, paints = 0;
     std::vector<std::string> boxes, draws, pixels;
+    bool boxesShown = true;
 };
 
 HeadlessState& hs() {
@@ -271,11 +272,13 @@ public:
         ++s.beeps;
     }
 
-    void messageBox(const std::string& title, const std::string& text) override {
+    bool messageBox(const std::string& title, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(title).c_str(), cp1252ToUtf8(text).c_str());
         auto& s = hs();
         std::lock_guard<std::mutex> g(s.lock);
+        if (!s.boxesShown) return false;
         s.boxes.push_back(title + ": " + text);
+        return true;
     }
 
     bool hasKeyReleases() const override { return true; }
@@ -307,6 +310,7 @@ void resetHeadlessBackend() {
     s.caret = {};
     s.beeps = s.paints = 0;
     s.boxes.clear();
+    s.boxesShown = true;
     s.draws.clear();
     s.pixels.clear();
 }
@@ -391,6 +395,12 @@ std::size_t pendingInput() {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     return s.script.size();
+}
+
+void setMessageBoxesShown(bool shown) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.boxesShown = shown;
 }
 
 void setIdleLimit(int milliseconds) {
