@@ -43,6 +43,7 @@ struct HeadlessState {
     int beeps = 0, paints = 0;
     std::vector<std::string> boxes, draws, pixels;
     bool boxesShown = true;
+    std::pair<int, int> fontAsked{0, 0};
 };
 
 HeadlessState& hs() {
@@ -158,7 +159,12 @@ public:
         s.wake.notify_all();
     }
 
-    FontMetrics createFont(const std::string&, int, int) override { return FontMetrics{8, 16, 12, 0}; }
+    FontMetrics createFont(const std::string&, int width, int height) override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.fontAsked = {width, height};
+        return FontMetrics{8, 16, 12, 0};
+    }
 
     SystemMetrics systemMetrics() override {
         SystemMetrics m;
@@ -395,6 +401,12 @@ std::size_t pendingInput() {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     return s.script.size();
+}
+
+std::pair<int, int> fontAsked() {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.fontAsked;
 }
 
 void setMessageBoxesShown(bool shown) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/messages.hpp"
@@ -165,6 +166,8 @@ std::vector<std::string> messageBoxes();  // "title: text"
 // false: message boxes cannot be shown, as on a desktop without the means
 // (true after reset()).
 void setMessageBoxesShown(bool shown);
+// The cell width and height the last createFont asked for.
+std::pair<int, int> fontAsked();
 // Every drawText since the last clear, for tests of painting, as
 // "x,y,fg,bg:text": pixel position, colours as six lower-case hex digits
 // (rrggbb), the Windows-1252 text. The screen's own buffers are read through
