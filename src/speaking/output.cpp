@@ -21,11 +21,14 @@
 #include "speaking/output.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
+#include "platform/sound/audio.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
 #include "sound/qrwav.hpp"
@@ -198,6 +201,20 @@ void startSpeech(int speed, const std::string& dir) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
         s.serverType = server.type;
     }
+
+    // A user who hears nothing must at least find out why on the screen.
+    const std::string noSound = platform::audio::unavailableReason();
+    if (!noSound.empty()) {
+        const std::string line = "Sem som: o dispositivo de som n\xE3o abriu (" + noSound + ")";
+        qrcrt::writeLine(line);
+        std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());
+    }
+}
+
+void showMessage(const std::string& title, const std::string& text) {
+    if (platform::messageBox(title, text)) return;
+    writeLineSpoken(title + ": " + text);
+    waitWhileSpeaking();
 }
 
 void endSpeech() {

@@ -219,3 +219,22 @@ TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
     EXPECT_EQ(qrcrt::cursorColumn(), 4);
     EXPECT_EQ(trace_, (std::vector<std::string>{"words Qual o arquivo", "letter 63", "words fim "}));
 }
+
+// Without a sound device the user is told so on the screen; a message box
+// the desktop cannot show is written and spoken instead.
+TEST_F(StartSpeech, WhatCannotBeHeardOrShownIsWritten) {
+    {
+        support::ScopedEnv audio("QUORIL_AUDIO", "sdl");
+        support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+        speaking::startSpeech(0, "");
+    }
+    EXPECT_EQ(row(1).rfind("Sem som: o dispositivo de som n\xE3o abriu (", 0), 0u) << row(1);
+
+    speaking::showMessage("convzul", "caixa");
+    EXPECT_EQ(platform::headless::messageBoxes(), std::vector<std::string>{"convzul: caixa"});
+    const int rowAfter = qrcrt::cursorRow();
+    platform::headless::setMessageBoxesShown(false);
+    speaking::showMessage("convzul", "Erro de entrada");
+    EXPECT_EQ(row(rowAfter), "convzul: Erro de entrada");
+    EXPECT_NE(trace_.back().find("Erro de entrada"), std::string::npos) << trace_.back();
+}
