@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/sound/audio.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 
 namespace bench {
 

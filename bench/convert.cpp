@@ -17,7 +17,7 @@
 
 #include "console/qrcrt.hpp"
 #include "converter/converter.hpp"
-#include "platform/window.hpp"
+#include "platform/window/window.hpp"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "console/qrcrt.hpp"
 #include "converter/converter.hpp"
-#include "platform/window.hpp"
+#include "platform/window/window.hpp"
 #include "speaking/output.hpp"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "bench_support.hpp"
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 #include "speaking/lineinput.hpp"
 #include "speaking/sounds.hpp"
 

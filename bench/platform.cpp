@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 
 using namespace platform;
 using Clock = std::chrono::steady_clock;

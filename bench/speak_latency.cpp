@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench_support.hpp"
-#include "platform/messages.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 #include "speaking/output.hpp"
 #include "speaking/settings.hpp"
 #include "speaking/sounds.hpp"

@@ -14,8 +14,8 @@
 #include <iterator>
 #include <string>
 
-#include "platform/system.hpp"
-#include "platform/waveout.hpp"
+#include "platform/system/system.hpp"
+#include "platform/sound/waveout.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"
 

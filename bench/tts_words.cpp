@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "tts/uttspreproc.hpp"
 #include "tts/uttsportug.hpp"
 #include "tts/uttsprosodia.hpp"

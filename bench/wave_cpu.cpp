@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "bench_support.hpp"
-#include "platform/waveout.hpp"
 #include "sound/qrwav.hpp"
 
 int main(int argc, char** argv) {

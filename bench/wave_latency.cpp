@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.hpp"
-#include "platform/waveout.hpp"
+#include "platform/sound/waveout.hpp"
 #include "sound/qrwav.hpp"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/registry.hpp"
+#include "platform/system/registry.hpp"
 #include "tts/minireg.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/waveout.hpp"
+#include "platform/sound/waveout.hpp"
 #include "sound/qrwav.hpp"
 
 namespace {

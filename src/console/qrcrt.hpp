@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/window/window.hpp"
 
 namespace qrcrt {
 

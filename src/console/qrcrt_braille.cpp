@@ -10,8 +10,8 @@
 
 #include "console/qrcrt.hpp"
 #include "console/qrcrt_state.hpp"
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 
 namespace qrcrt {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/window.hpp"
+#include "platform/window/window.hpp"
 
 namespace qrcrt::detail {
 

@@ -8,7 +8,7 @@
 
 #include "console/qrcrt.hpp"
 #include "console/qrcrt_state.hpp"
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 
 namespace qrcrt {
 

@@ -2,8 +2,8 @@
 
 #include "console/qrcrt.hpp"
 #include "converter/zul.hpp"
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "speaking/lineinput.hpp"
 #include "speaking/output.hpp"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/files.hpp"
+#include "platform/system/files.hpp"
 
 namespace converter {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 
 namespace zul {
 

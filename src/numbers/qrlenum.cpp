@@ -16,7 +16,7 @@
 #include <array>
 #include <fstream>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "speaking/output.hpp"
 #include "speaking/soundnames.hpp"
 #include "speaking/sounds.hpp"

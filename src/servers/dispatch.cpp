@@ -6,8 +6,8 @@
 #include <array>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
 #include "speaking/settings.hpp"
 
 namespace servers {

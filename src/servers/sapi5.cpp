@@ -4,10 +4,10 @@
 #include "servers/sapi5.hpp"
 
 #include "console/qrcrt.hpp"
-#include "platform/com.hpp"
-#include "platform/sapi5.hpp"
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/speech/com.hpp"
+#include "platform/speech/sapi5.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 
 namespace servers::sapi5 {

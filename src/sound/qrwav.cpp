@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
 
 namespace qrwav {
 namespace {

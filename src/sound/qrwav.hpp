@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/waveout.hpp"
+#include "platform/sound/waveout.hpp"
 
 namespace qrwav {
 

@@ -8,9 +8,9 @@
 
 #include "console/qrcrt.hpp"
 #include "numbers/qrhora.hpp"
-#include "platform/messages.hpp"
-#include "platform/shell.hpp"
-#include "platform/system.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/shell.hpp"
+#include "platform/system/system.hpp"
 #include "review/review.hpp"
 #include "speaking/output.hpp"
 #include "speaking/settings.hpp"

@@ -22,8 +22,8 @@
 
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
 #include "sound/qrwav.hpp"

@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 
 namespace speaking {
 namespace {

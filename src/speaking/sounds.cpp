@@ -13,8 +13,8 @@
 #include <random>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/output.hpp"
 #include "speaking/soundnames.hpp"

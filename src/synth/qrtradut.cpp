@@ -32,7 +32,7 @@
 #include <iterator>
 #include <random>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/sounds.hpp"
 #include "synth/regras.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.hpp"
+#include "platform/system/registry.hpp"
 
 namespace minireg {
 

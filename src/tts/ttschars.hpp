@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 
 namespace ttschars {
 

@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/window.hpp"
+#include "platform/window/window.hpp"
 #include "tts/ttschars.hpp"
 
 namespace uttsprosodia {

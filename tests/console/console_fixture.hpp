@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "support/env.hpp"
 #include "support/files.hpp"
 #include "support/fresh_system.hpp"

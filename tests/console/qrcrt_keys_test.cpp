@@ -2,7 +2,7 @@
 // chords and their signs, the tones, the caret and the ways of ending.
 #include "console_fixture.hpp"
 
-#include "platform/audio.hpp"
+#include "platform/sound/audio.hpp"
 
 namespace {
 

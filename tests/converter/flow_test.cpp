@@ -12,9 +12,9 @@
 #include "console/qrcrt.hpp"
 #include "converter/converter.hpp"
 #include "converter/zul.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "speaking/output.hpp"
 
 namespace fs = std::filesystem;

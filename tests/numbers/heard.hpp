@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/waveout.hpp"
+#include "platform/sound/waveout.hpp"
 #include "speaking/soundnames.hpp"
 #include "speaking/sounds.hpp"
 #include "support/files.hpp"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "speaking/settings.hpp"
 #include "support/env.hpp"

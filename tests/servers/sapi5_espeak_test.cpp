@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/com.hpp"
-#include "platform/sapi5.hpp"
-#include "platform/window.hpp"
+#include "platform/speech/com.hpp"
+#include "platform/speech/sapi5.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
 #include "support/fresh_system.hpp"

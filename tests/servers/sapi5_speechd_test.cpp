@@ -7,8 +7,7 @@
 #include <cstdlib>
 
 #include "console/qrcrt.hpp"
-#include "platform/com.hpp"
-#include "platform/window.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
 #include "support/fresh_system.hpp"

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "lineinput_fixture.hpp"
-#include "platform/shell_recorder.hpp"
+#include "platform/system/shell_recorder.hpp"
 
 using Kind = speaking::LinkRequest::Kind;
 

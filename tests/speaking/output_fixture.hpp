@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/waveout.hpp"
+#include "platform/sound/waveout.hpp"
 #include "speaking/output.hpp"
 #include "speaking/settings.hpp"
 #include "support/env.hpp"

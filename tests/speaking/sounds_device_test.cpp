@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "console/qrcrt.hpp"
-#include "platform/audio.hpp"
-#include "platform/messages.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/sound/audio.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/sounds.hpp"
 

@@ -6,11 +6,11 @@
 #include <cstdlib>
 
 #include "console/qrcrt.hpp"
-#include "platform/com.hpp"
-#include "platform/messages.hpp"
-#include "platform/system.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/speech/com.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 #include "review/review.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "console/qrcrt.hpp"
-#include "platform/messages.hpp"
-#include "platform/waveout.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/window/window.hpp"
 #include "sound/qrwav.hpp"
 #include "synth/regras.hpp"
 #include "support/env.hpp"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/registry.hpp"
+#include "platform/system/registry.hpp"
 #include "tts/minireg.hpp"
 
 namespace {

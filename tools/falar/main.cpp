@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "speaking/sounds.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "tts/ttschars.hpp"
 #include "tts/uttspreproc.hpp"
 #include "tts/uttsportug.hpp"

@@ -13,8 +13,8 @@
 #include <deque>
 #include <string>
 
-#include "platform/messages.hpp"
-#include "platform/window.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/window/window.hpp"
 
 namespace {
 

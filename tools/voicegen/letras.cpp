@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "speaking/soundnames.hpp"
 #include "voicegen/registry.hpp"
 #include "voicegen/speech.hpp"

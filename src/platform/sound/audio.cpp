@@ -1,0 +1,271 @@
+// The process's one sound output on SDL2 audio. The device is opened on the
+// first sound and stays open; its callback mixes the wave-out blocks, the
+// looping in-memory sound and the message beep. QUORIL_AUDIO chooses: sdl,
+// test or none (both silent here); unset means sdl, except under the
+// headless console, which stays silent unless asked.
+#include "platform/sound/audio.hpp"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sound/audio_output.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+
+namespace platform {
+namespace audio::detail {
+namespace {
+
+// The buffer asked of SDL, in sample frames: 256 frames at 48000 Hz are
+// 5.3 ms, which keeps the time from a queued block to its first sample low.
+constexpr int wantedFrames = 256;
+constexpr int wantedRate = 48000;
+
+struct Output {
+    SDL_AudioDeviceID device = 0;
+    bool subsystem = false;
+    int rate = 0, frames = 0;
+    std::uint64_t failedAt = 0;
+    bool failedOnce = false;
+    bool exitHooked = false;
+    Pull wavePull = nullptr;
+
+    // The looping sound: the image as given, its samples and format.
+    std::vector<std::uint8_t> loopImage;
+    PcmFormat loopFormat;
+    std::size_t loopOffset = 0, loopLength = 0, loopPos = 0;
+    Resampler loopResampler;
+
+    // The beep, rendered at the output rate; beepPos past the end is silence.
+    std::vector<float> beepWave;
+    std::size_t beepPos = 0;
+};
+
+Output& out() {
+    static Output* o = new Output;  // kept to the very end; the exit hook closes the device
+    return *o;
+}
+
+bool wantSdl() {
+    const char* a = std::getenv("QUORIL_AUDIO");
+    if (a && *a) return std::string(a) == "sdl";
+    const char* c = std::getenv("QUORIL_CONSOLE");
+    return !(c && std::string(c) == "headless");
+}
+
+void mixLoop(Output& o, float* mix, int frames) {
+    if (o.loopLength == 0) return;
+    const std::uint8_t* data = o.loopImage.data() + o.loopOffset;
+    int fb = o.loopFormat.frameBytes();
+    std::size_t whole = o.loopLength / static_cast<std::size_t>(fb) * static_cast<std::size_t>(fb);
+    if (whole == 0) return;
+    double step = static_cast<double>(o.loopFormat.rate) / o.rate;
+    o.loopResampler.mix(mix, frames, step, [&](float& l, float& r) {
+        if (o.loopPos + static_cast<std::size_t>(fb) > whole) o.loopPos = 0;
+        decodeFrame(data + o.loopPos, o.loopFormat, l, r);
+        o.loopPos += static_cast<std::size_t>(fb);
+        return true;
+    });
+}
+
+void callback(void*, Uint8* stream, int len) {
+    Output& o = out();
+    int frames = len / static_cast<int>(2 * sizeof(float));
+    auto* mix = reinterpret_cast<float*>(stream);
+    std::fill(mix, mix + 2 * frames, 0.0f);
+    if (o.wavePull) o.wavePull(mix, frames, o.rate);
+    mixLoop(o, mix, frames);
+    for (int i = 0; i < frames && o.beepPos < o.beepWave.size(); ++i, ++o.beepPos) {
+        mix[2 * i] += o.beepWave[o.beepPos];
+        mix[2 * i + 1] += o.beepWave[o.beepPos];
+    }
+    for (int i = 0; i < 2 * frames; ++i) mix[i] = std::clamp(mix[i], -1.0f, 1.0f);
+}
+
+void closeAtExit() {
+    Output& o = out();
+    if (o.device) {
+        SDL_CloseAudioDevice(o.device);
+        o.device = 0;
+    }
+    if (o.subsystem) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        o.subsystem = false;
+    }
+}
+
+// Finds the format and data of a RIFF/WAVE image, walking no further than
+// its end. False when it is not a PCM image the output can play.
+bool parseImage(const std::vector<std::uint8_t>& img, PcmFormat& f, std::size_t& off,
+                std::size_t& len) {
+    auto u32 = [&](std::size_t p) {
+        return static_cast<std::uint32_t>(img[p] | (img[p + 1] << 8) | (img[p + 2] << 16) |
+                                          (static_cast<std::uint32_t>(img[p + 3]) << 24));
+    };
+    auto u16 = [&](std::size_t p) { return static_cast<int>(img[p] | (img[p + 1] << 8)); };
+    if (img.size() < 12 || std::memcmp(img.data(), "RIFF", 4) != 0) return false;
+    bool haveFormat = false;
+    std::size_t p = 12;
+    while (p + 8 <= img.size()) {
+        std::uint32_t size = u32(p + 4);
+        std::size_t body = p + 8;
+        if (std::memcmp(&img[p], "fmt ", 4) == 0 && size >= 16 && body + 16 <= img.size()) {
+            WaveFormat w;
+            w.formatTag = static_cast<std::uint16_t>(u16(body));
+            w.channels = static_cast<std::uint16_t>(u16(body + 2));
+            w.samplesPerSec = u32(body + 4);
+            w.bitsPerSample = static_cast<std::uint16_t>(u16(body + 14));
+            if (!formatSupported(w)) return false;
+            f = {static_cast<int>(w.samplesPerSec), w.bitsPerSample, w.channels};
+            haveFormat = true;
+        } else if (std::memcmp(&img[p], "data", 4) == 0) {
+            if (!haveFormat) return false;
+            off = body;
+            len = std::min<std::size_t>(size, img.size() - body);
+            return len > 0;
+        }
+        if (size > img.size() - body) return false;
+        p = body + size + (size & 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool openOutput() {
+    Output& o = out();
+    if (o.device) return true;
+    if (!wantSdl()) return false;
+    if (o.failedOnce && tickCount() - o.failedAt < 2000) return false;
+    if (!o.exitHooked) {
+        // The message queue must outlive the audio thread, which posts to it:
+        // touching it first makes it be destroyed after this hook has run.
+        (void)queuedMessages();
+        std::atexit(closeAtExit);
+        o.exitHooked = true;
+    }
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "convzul");
+    if (!o.subsystem) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            o.failedOnce = true;
+            o.failedAt = tickCount();
+            return false;
+        }
+        o.subsystem = true;
+    }
+    SDL_AudioSpec want{}, have{};
+    want.freq = wantedRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = wantedFrames;
+    want.callback = callback;
+    SDL_AudioDeviceID dev =
+        SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (dev == 0) {
+        o.failedOnce = true;
+        o.failedAt = tickCount();
+        return false;
+    }
+    o.rate = have.freq;
+    o.frames = have.samples;
+    o.device = dev;
+    o.beepPos = o.beepWave.size();
+    o.loopResampler.reset();
+    SDL_PauseAudioDevice(dev, 0);
+    return true;
+}
+
+bool outputOpen() { return out().device != 0; }
+int outputRate() { return out().rate; }
+int outputFrames() { return out().frames; }
+
+void lockOutput() {
+    if (out().device) SDL_LockAudioDevice(out().device);
+}
+
+void unlockOutput() {
+    if (out().device) SDL_UnlockAudioDevice(out().device);
+}
+
+void setWavePull(Pull pull) {
+    lockOutput();
+    out().wavePull = pull;
+    unlockOutput();
+}
+
+}  // namespace audio::detail
+
+using namespace audio::detail;
+
+void playSoundLoop(const std::uint8_t* image, std::size_t size) {
+    Output& o = out();
+    std::vector<std::uint8_t> copy;
+    if (image && size) copy.assign(image, image + size);
+    PcmFormat f;
+    std::size_t off = 0, len = 0;
+    bool playable = parseImage(copy, f, off, len);
+    if (playable) openOutput();
+    lockOutput();
+    o.loopImage = std::move(copy);
+    o.loopFormat = f;
+    o.loopOffset = playable ? off : 0;
+    o.loopLength = playable ? len : 0;
+    o.loopPos = 0;
+    o.loopResampler.reset();
+    unlockOutput();
+}
+
+void stopSoundLoop() {
+    Output& o = out();
+    lockOutput();
+    o.loopImage.clear();
+    o.loopLength = 0;
+    o.loopResampler.reset();
+    unlockOutput();
+}
+
+namespace audio {
+
+void beep() {
+    if (!openOutput()) return;
+    Output& o = out();
+    lockOutput();
+    if (o.beepWave.empty() || o.beepWave.size() != static_cast<std::size_t>(o.rate / 8)) {
+        // 125 ms of 880 Hz with 5 ms ramps at both ends.
+        std::size_t n = static_cast<std::size_t>(o.rate / 8), ramp = static_cast<std::size_t>(o.rate / 200);
+        o.beepWave.assign(n, 0.0f);
+        for (std::size_t i = 0; i < n; ++i) {
+            float env = 1.0f;
+            if (i < ramp) env = static_cast<float>(i) / ramp;
+            if (n - i < ramp) env = static_cast<float>(n - i) / ramp;
+            o.beepWave[i] = 0.3f * env * std::sin(2.0f * 3.14159265f * 880.0f * i / o.rate);
+        }
+    }
+    o.beepPos = 0;
+    unlockOutput();
+}
+
+std::vector<std::uint8_t> loopImage() {
+    Output& o = out();
+    lockOutput();
+    std::vector<std::uint8_t> copy = o.loopImage;
+    unlockOutput();
+    return copy;
+}
+
+bool available() { return openOutput(); }
+
+}  // namespace audio
+}  // namespace platform
+
+// Sanitizer builds: the sound server's client libraries keep a few
+// allocations to the end of the process by design; they are not ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libpulse\nleak:libasound\nleak:libdbus\nleak:libpipewire\nleak:libSDL2\n";
+}

@@ -1,0 +1,165 @@
+// Raw file access over POSIX descriptors, for the converter's two files.
+#include "platform/system/files.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t outputBufferSize = 64 * 1024;
+
+int closeDescriptor(int fd) {
+    // After EINTR the descriptor is gone on Linux; retrying could close
+    // someone else's.
+    if (::close(fd) != 0 && errno != EINTR) return errno;
+    return 0;
+}
+
+}  // namespace
+
+namespace fileerror {
+const int notFound = ENOENT;
+const int notDirectory = ENOTDIR;
+const int accessDenied = EACCES;
+const int notPermitted = EPERM;
+const int readOnly = EROFS;
+const int isDirectory = EISDIR;
+const int noSpace = ENOSPC;
+}  // namespace fileerror
+
+// ---- input ----
+
+InputFile::~InputFile() { close(); }
+
+int InputFile::open(const std::string& nativeName) {
+    close();
+    // Non-blocking so that a pipe without a writer does not hang the open.
+    int fd = ::open(nativeName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return e;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    return 0;
+}
+
+long long InputFile::read(char* buffer, std::size_t size) {
+    if (fd_ < 0) return -EBADF;
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer, size);
+        if (n >= 0) return n;
+        if (errno != EINTR) return -errno;
+    }
+}
+
+long long InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
+    if (fd_ < 0) return -EBADF;
+    for (;;) {
+        ssize_t n = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
+        if (n >= 0) return n;
+        if (errno != EINTR) return -errno;
+    }
+}
+
+int InputFile::close() {
+    if (fd_ < 0) return 0;
+    int fd = fd_;
+    fd_ = -1;
+    return closeDescriptor(fd);
+}
+
+// ---- output ----
+
+OutputFile::~OutputFile() { close(); }
+
+int OutputFile::create(const std::string& nativeName) {
+    close();
+    int fd = ::open(nativeName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    fd_ = fd;
+    buffer_.resize(outputBufferSize);
+    used_ = 0;
+    return 0;
+}
+
+int OutputFile::writeAll(const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return ENOSPC;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int OutputFile::flushBuffer() {
+    std::size_t n = used_;
+    used_ = 0;
+    return n ? writeAll(buffer_.data(), n) : 0;
+}
+
+int OutputFile::write(const char* data, std::size_t size) {
+    if (fd_ < 0) return EBADF;
+    if (size <= buffer_.size() - used_) {
+        std::memcpy(buffer_.data() + used_, data, size);
+        used_ += size;
+        return 0;
+    }
+    if (int e = flushBuffer()) return e;
+    if (size >= buffer_.size()) return writeAll(data, size);  // large: straight out
+    std::memcpy(buffer_.data(), data, size);
+    used_ = size;
+    return 0;
+}
+
+int OutputFile::close() {
+    if (fd_ < 0) return 0;
+    int e = flushBuffer();
+    int fd = fd_;
+    fd_ = -1;
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    int c = closeDescriptor(fd);
+    return e ? e : c;
+}
+
+// ---- names ----
+
+bool sameFile(const std::string& nativeA, const std::string& nativeB) {
+    struct stat a {}, b {};
+    if (::stat(nativeA.c_str(), &a) != 0 || ::stat(nativeB.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string systemErrorText(int code) {
+    char buffer[256];
+    // The GNU strerror_r answers a pointer that may or may not be buffer.
+    const char* text = ::strerror_r(code, buffer, sizeof buffer);
+    return text ? std::string(text) : std::string("error ") + std::to_string(code);
+}
+
+}  // namespace platform

@@ -1,0 +1,107 @@
+// The system room of the platform layer. It stands in for the Windows
+// kernel, registry and shell: messages (messages.hpp), files (files.hpp),
+// private profile strings, paths, code pages, the clock and process exit
+// (this file), the registry (registry.hpp) and the "open" verb (shell.hpp).
+//
+// The kernel stand-ins: private profile strings, the Windows directory, path
+// mapping, the ANSI (Windows-1252) and OEM (code page 850) tables, clock,
+// sleeping, process exit, the looping in-memory sound and text-encoding
+// edges. Text is Windows-1252 bytes throughout.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// ---- private profile strings ----
+// Reads one value with the platform's semantics: section and key compared
+// without case and trimmed of blanks and tabs; the value trimmed and one
+// pair of matching surrounding quotes removed; the first of repeated
+// sections or keys wins; lines without '=' ignored; the answer cut to
+// size - 1 characters. A file named without a directory is taken from the
+// Windows directory. Answers the default when the file, section or key is
+// missing.
+std::string getProfileString(const std::string& section, const std::string& key,
+                             const std::string& defaultValue, const std::string& fileName,
+                             std::size_t size = 256);
+// Parses a decimal value the way GetPrivateProfileInt does (leading digits,
+// default when none).
+int getProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                  const std::string& fileName);
+
+// The same lookup on the text of a settings file already read: true and the
+// value (trimmed, quotes removed, not cut) when the section holds the key.
+bool profileValueFromText(const std::string& content, const std::string& section,
+                          const std::string& key, std::string& value);
+// getProfileString on the text of a settings file.
+std::string profileStringFromText(const std::string& content, const std::string& section,
+                                  const std::string& key, const std::string& defaultValue,
+                                  std::size_t size = 256);
+// The number rule of getProfileInt on a value: optional sign, then leading
+// digits (saturating at the int range); the default when there are none.
+int parseProfileInt(const std::string& text, int defaultValue);
+
+// $QUORIL_WINDIR, else "/etc/quoril" (no trailing separator).
+std::string windowsDirectory();
+
+// ---- files and paths ----
+// Maps a Windows-style name onto the Linux file system: backslashes become
+// slashes; a drive letter "X:" and a leading "\" stand for $QUORIL_ROOT
+// (default "/"); a name starting with "/" is already a Linux name and keeps
+// its place. The name stays Windows-1252; toNativeName converts it for the
+// file system (UTF-8).
+std::string mapPath(const std::string& windowsName);
+// mapPath + UTF-8; when that name does not exist, each missing component is
+// looked up without case, as Windows would find it.
+std::string toNativeName(const std::string& windowsName);
+bool fileExists(const std::string& windowsName);       // a regular file
+bool directoryExists(const std::string& windowsName);  // a directory
+// The current directory, as a Windows-1252 text without a trailing slash.
+std::string currentDirectory();
+// Full path of the running executable.
+std::string executablePath();
+
+// ---- code pages ----
+// One byte in, one byte out; best fit where code page 850 lacks a glyph.
+std::uint8_t ansiToOem(std::uint8_t c);
+std::uint8_t oemToAnsi(std::uint8_t c);
+void charToOem(std::string& text);  // in place
+void oemToChar(std::string& text);  // in place
+// Windows-1252 <-> UTF-8 at the edges. Unmappable code points become '?'.
+std::string cp1252ToUtf8(const std::string& text);
+std::string utf8ToCp1252(const std::string& text);
+// The Unicode code point of a Windows-1252 byte (undefined bytes map to
+// themselves).
+char32_t cp1252ToUnicode(std::uint8_t c);
+// The Windows-1252 byte of a code point, or 0 when there is none.
+std::uint8_t unicodeToCp1252(char32_t cp);
+
+// ---- time ----
+struct LocalTime {
+    int year, month, day, dayOfWeek;  // dayOfWeek 0 = Sunday
+    int hour, minute, second, milliseconds;
+};
+LocalTime localTime();
+// Milliseconds of a steady clock.
+std::uint64_t tickCount();
+void sleepFor(int milliseconds);
+
+// ---- process ----
+// Runs the exit hooks (last registered first) and ends the process.
+[[noreturn]] void exitProcess(int code);
+void addExitHook(std::function<void()> hook);
+// Tests: exitProcess calls this instead of ending the process; it must not
+// return (a test throws). Pass an empty function to restore.
+void setExitHandler(std::function<void(int)> handler);
+// Tests: forget the registered exit hooks.
+void clearExitHooks();
+
+// ---- sound calls of the console ----
+// Play a RIFF/WAVE image from memory, looping, without blocking; replaces a
+// sound playing this way. Silent when there is no sound device.
+void playSoundLoop(const std::uint8_t* image, std::size_t size);
+void stopSoundLoop();
+
+}  // namespace platform

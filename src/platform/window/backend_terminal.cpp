@@ -1,0 +1,579 @@
+// The terminal window: ncurses (wide-character build). One cell of the
+// terminal is one "pixel", so the console's cell is 1 x 1 and its 80 x 25
+// screen maps onto the terminal's top-left corner.
+//
+// Output: text in Windows-1252 is written as the matching Unicode
+// characters; colours become colour pairs of the nearest terminal colours,
+// made as they are first needed. The caret is the terminal's cursor.
+//
+// Input: the terminal is in raw mode with the keypad on, so Ctrl+C and
+// Ctrl+Z arrive as characters. Every key becomes a key-down (terminals send
+// no releases) and, when it types a character, a WM_CHAR. Alt arrives as an
+// ESC before the key; modified cursor and function keys as the xterm
+// sequences, which are taught to ncurses here when the terminal description
+// lacks them.
+//
+// Standard error: while the screen is drawn, what libraries write there
+// (the sound library's complaints, say) would land on top of it. When it is
+// this terminal, it goes to a temporary file instead, and what was written
+// is copied to the terminal once it has been given back.
+#include <curses.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sound/audio.hpp"
+#include "platform/window/backend.hpp"
+#include "platform/system/system.hpp"
+#include "platform/window/term_keys.hpp"
+
+namespace platform {
+namespace {
+
+// ncurses key codes to keys: its own codes for the cursor, editing and
+// function keys, and codes for the xterm sequences it reports as one key
+// (those its terminal description lacks are defined here, from 0x3000 on).
+class KeyTable {
+public:
+    void learn() {
+        keys_.clear();
+        const std::pair<int, termkeys::Key> base[] = {
+            {KEY_UP, {VK_UP, 0}},           {KEY_DOWN, {VK_DOWN, 0}},
+            {KEY_LEFT, {VK_LEFT, 0}},       {KEY_RIGHT, {VK_RIGHT, 0}},
+            {KEY_HOME, {VK_HOME, 0}},       {KEY_END, {VK_END, 0}},
+            {KEY_PPAGE, {VK_PRIOR, 0}},     {KEY_NPAGE, {VK_NEXT, 0}},
+            {KEY_IC, {VK_INSERT, 0}},       {KEY_DC, {VK_DELETE, 0}},
+            {KEY_BACKSPACE, {VK_BACK, 0}},  {KEY_ENTER, {VK_RETURN, 0}},
+            {KEY_BTAB, {VK_TAB, MOD_SHIFT}}, {KEY_FIND, {VK_HOME, 0}},
+            {KEY_SELECT, {VK_END, 0}},      {KEY_A1, {VK_HOME, 0}},
+            {KEY_A3, {VK_PRIOR, 0}},        {KEY_B2, {0x0C, 0}},
+            {KEY_C1, {VK_END, 0}},          {KEY_C3, {VK_NEXT, 0}},
+            {KEY_SLEFT, {VK_LEFT, MOD_SHIFT}}, {KEY_SRIGHT, {VK_RIGHT, MOD_SHIFT}},
+            {KEY_SR, {VK_UP, MOD_SHIFT}},   {KEY_SF, {VK_DOWN, MOD_SHIFT}},
+            {KEY_SHOME, {VK_HOME, MOD_SHIFT}}, {KEY_SEND, {VK_END, MOD_SHIFT}},
+            {KEY_SPREVIOUS, {VK_PRIOR, MOD_SHIFT}}, {KEY_SNEXT, {VK_NEXT, MOD_SHIFT}},
+            {KEY_SIC, {VK_INSERT, MOD_SHIFT}}, {KEY_SDC, {VK_DELETE, MOD_SHIFT}},
+            {KEY_BREAK, {VK_CANCEL, MOD_CTRL}},
+        };
+        for (const auto& [code, key] : base) keys_[code] = key;
+        for (int n = 1; n <= 72; ++n) {
+            termkeys::Key k;
+            if (termkeys::functionKey(n, k)) keys_[KEY_F(n)] = k;
+        }
+        int next = 0x3000;
+        for (const auto& seq : termkeys::xtermSequences()) {
+            const int code = key_defined(seq.text.c_str());
+            if (code > 0) {
+                keys_[code] = seq.key;
+            } else if (code == 0 && define_key(seq.text.c_str(), next) == OK) {
+                keys_[next++] = seq.key;
+            }
+        }
+    }
+
+    bool lookup(int code, termkeys::Key& key) const {
+        auto it = keys_.find(code);
+        if (it == keys_.end()) return false;
+        key = it->second;
+        return true;
+    }
+
+    void forget() { keys_.clear(); }
+
+private:
+    std::map<int, termkeys::Key> keys_;
+};
+
+// Standard error held in a file while the screen is up. Giving it back uses
+// only calls a signal handler may make.
+class StderrCapture {
+public:
+    // When standard error is a terminal: fd 2 becomes a new file in TMPDIR
+    // (or /tmp). The file keeps its name while held, so that what a process
+    // dying on the spot wrote there is not lost with it.
+    void start() {
+        if (held_ >= 0 || !isatty(STDERR_FILENO)) return;
+        const char* dir = std::getenv("TMPDIR");
+        if (dir == nullptr || *dir == '\0') dir = "/tmp";
+        const int n = std::snprintf(path_, sizeof path_, "%s/quoril-stderr-%ld-XXXXXX", dir,
+                                    static_cast<long>(getpid()));
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path_) return;
+        const int file = mkostemp(path_, O_CLOEXEC);
+        if (file < 0) return;
+        const int real = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        std::fflush(stderr);
+        if (real < 0 || dup2(file, STDERR_FILENO) < 0) {
+            if (real >= 0) close(real);
+            close(file);
+            unlink(path_);
+            return;
+        }
+        held_ = file;
+        real_ = real;
+    }
+
+    // fd 2 back to the terminal, then everything written meanwhile onto it.
+    void stop() {
+        if (held_ < 0) return;
+        std::fflush(stderr);
+        dup2(real_, STDERR_FILENO);
+        close(real_);
+        real_ = -1;
+        char buf[4096];
+        off_t at = 0;
+        for (;;) {
+            const ssize_t got = pread(held_, buf, sizeof buf, at);
+            if (got <= 0) break;
+            at += got;
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put = write(STDERR_FILENO, buf + done, static_cast<std::size_t>(got - done));
+                if (put <= 0) break;
+                done += put;
+            }
+        }
+        close(held_);
+        held_ = -1;
+        unlink(path_);
+    }
+
+private:
+    int held_ = -1;  // the file, also on fd 2
+    int real_ = -1;  // the terminal
+    char path_[4096] = {};
+};
+
+class TerminalBackend final : public WindowBackend {
+public:
+    ~TerminalBackend() override {
+        shutdown();
+        if (retired() == this) retired() = nullptr;
+    }
+
+    const char* name() const override { return "terminal"; }
+
+    bool init() override {
+        if (screen_ != nullptr) return true;
+        if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return false;
+        const char* term = std::getenv("TERM");
+        if (term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0) return false;
+        // Only the character type: numbers and messages keep the C locale.
+        std::setlocale(LC_CTYPE, "");
+        if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+        if (pipe(wakePipe_) != 0) return false;
+        for (int fd : wakePipe_) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+        screen_ = newterm(nullptr, stdout, stdin);
+        if (screen_ == nullptr) {
+            closePipe();
+            return false;
+        }
+        set_term(screen_);
+        stderr_.start();
+        set_escdelay(25);  // a lone ESC is Escape after 25 ms
+        raw();
+        noecho();
+        nonl();
+        keypad(stdscr, TRUE);
+        nodelay(stdscr, TRUE);
+        meta(stdscr, TRUE);
+        intrflush(stdscr, FALSE);
+        leaveok(stdscr, FALSE);
+        scrollok(stdscr, FALSE);
+        curs_set(0);
+        if (has_colors()) {
+            start_color();
+            colours_ = COLORS;
+        }
+        keys_.learn();
+        const char* kbs = tigetstr(const_cast<char*>("kbs"));
+        backspaceIsDel_ = kbs != nullptr && kbs != reinterpret_cast<char*>(-1) && std::strcmp(kbs, "\177") == 0;
+        erase();
+        refresh();
+        active_.store(true);
+        static bool hooked = false;
+        if (!hooked) {
+            hooked = true;
+            addExitHook([] { restoreTerminal(); });
+            std::atexit([] { restoreTerminal(); });
+            // Killed from outside: give the terminal back, then die as asked.
+            for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
+                struct sigaction sa {};
+                sa.sa_handler = [](int signo) {
+                    restoreTerminal();
+                    std::signal(signo, SIG_DFL);
+                    std::raise(signo);
+                };
+                sigemptyset(&sa.sa_mask);
+                sigaction(sig, &sa, nullptr);
+            }
+        }
+        instance() = this;
+        return true;
+    }
+
+    void shutdown() override {
+        restore();
+        if (instance() == this) instance() = nullptr;
+        // What the object holds goes now. The window layer may keep the
+        // object itself, undeleted, to the end of the process (code on the
+        // way out may still reach it), so it is remembered as such.
+        keys_.forget();
+        pairs_.clear();
+        std::vector<std::string>().swap(laterMessages_);
+        retired() = this;
+    }
+
+    void pollEvents() override {
+        if (!active_) return;
+        wint_t ch = 0;
+        for (;;) {
+            const int kind = wget_wch(stdscr, &ch);
+            if (kind == ERR) break;
+            if (kind == KEY_CODE_YES) {
+                keyCode(static_cast<int>(ch), 0);
+            } else if (ch == 27) {
+                // Alt arrives as ESC before the key; a lone ESC is Escape.
+                wint_t next = 0;
+                const int k2 = wget_wch(stdscr, &next);
+                if (k2 == ERR)
+                    character(27, 0);
+                else if (k2 == KEY_CODE_YES)
+                    keyCode(static_cast<int>(next), MOD_ALT);
+                else
+                    character(static_cast<char32_t>(next), MOD_ALT);
+            } else {
+                character(static_cast<char32_t>(ch), 0);
+            }
+        }
+        if (dirty_) present();
+    }
+
+    void waitEvents(int milliseconds) override {
+        if (!active_) return;
+        if (dirty_) present();
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        // A terminal that has gone away is a closed window; from then on
+        // only wake-ups and the time limit end a wait.
+        const nfds_t count = hungUp_ ? 1 : 2;
+        poll(hungUp_ ? fds + 1 : fds, count, milliseconds < 0 ? -1 : milliseconds);
+        if (!hungUp_ && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            hungUp_ = true;
+            if (Hwnd h = currentWindow()) postMessage(h, WM_CLOSE);
+        }
+        char drain[64];
+        while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+        }
+        pollEvents();
+    }
+
+    void wakeUp() override {
+        if (!active_) return;
+        const char one = 1;
+        [[maybe_unused]] ssize_t n = write(wakePipe_[1], &one, 1);
+    }
+
+    FontMetrics createFont(const std::string&, int, int) override { return FontMetrics{1, 1, 0, 0}; }
+
+    SystemMetrics systemMetrics() override {
+        SystemMetrics s;
+        int rows = active_ ? LINES : 25, cols = active_ ? COLS : 80;
+        s.displayWidth = cols;
+        s.displayHeight = rows;
+        s.workArea = {0, 0, cols, rows};
+        return s;
+    }
+
+    bool createWindow(const WindowSpec&) override {
+        if (!active_) return false;
+        windowOpen_ = true;
+        erase();
+        dirty_ = true;
+        // The terminal is the window, and it has the keyboard.
+        if (Hwnd h = currentWindow()) postMessage(h, WM_SETFOCUS);
+        return true;
+    }
+
+    void destroyWindow() override {
+        windowOpen_ = false;
+        caretShown_ = false;
+        if (active_) curs_set(0);
+    }
+
+    void setTitle(const std::string&) override {}
+
+    Rect clientRect() override {
+        if (!active_) return {};
+        return {0, 0, COLS, LINES};
+    }
+
+    Rect windowRect() override { return clientRect(); }
+
+    bool isActive() override { return windowOpen_; }
+
+    void beginPaint() override {}
+
+    void endPaint() override {
+        if (dirty_) present();
+    }
+
+    void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
+        if (!active_ || text == nullptr) return;
+        const Style st = styleFor(fg, bg);
+        for (int i = 0; i < count; ++i) {
+            const int col = x + i;
+            if (y < 0 || y >= LINES || col < 0 || col >= COLS) continue;
+            char32_t cp = cp1252ToUnicode(text[i]);
+            if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) cp = ' ';
+            put(y, col, static_cast<wchar_t>(cp), st);
+        }
+        dirty_ = true;
+    }
+
+    void fillRect(const Rect& r, Rgb colour) override {
+        if (!active_) return;
+        const Style st = styleFor(colour, colour);
+        for (int y = std::max(0, r.top); y < std::min(r.bottom, LINES); ++y)
+            for (int x = std::max(0, r.left); x < std::min(r.right, COLS); ++x) put(y, x, L' ', st);
+        dirty_ = true;
+    }
+
+    void copyPixels(const Rect& src, int dx, int dy) override {
+        if (!active_) return;
+        const int w = src.width(), h = src.height();
+        if (w <= 0 || h <= 0) return;
+        std::vector<cchar_t> cells(static_cast<std::size_t>(w) * h);
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                cchar_t& cell = cells[static_cast<std::size_t>(r) * w + c];
+                const int sy = src.top + r, sx = src.left + c;
+                if (sy < 0 || sy >= LINES || sx < 0 || sx >= COLS || mvwin_wch(stdscr, sy, sx, &cell) == ERR)
+                    setcchar(&cell, L" ", A_NORMAL, 0, nullptr);
+            }
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                const int ty = dy + r, tx = dx + c;
+                if (ty < 0 || ty >= LINES || tx < 0 || tx >= COLS) continue;
+                mvwadd_wch(stdscr, ty, tx, &cells[static_cast<std::size_t>(r) * w + c]);
+            }
+        dirty_ = true;
+    }
+
+    void createCaret(int, int) override { caretExists_ = true; }
+
+    void setCaretPos(int x, int y) override {
+        caretX_ = x;
+        caretY_ = y;
+        if (caretShown_) dirty_ = true;
+    }
+
+    void showCaret() override {
+        if (!caretExists_ || !active_) return;
+        caretShown_ = true;
+        curs_set(1);
+        present();
+    }
+
+    void destroyCaret() override {
+        caretExists_ = false;
+        if (caretShown_ && active_) {
+            caretShown_ = false;
+            curs_set(0);
+            present();
+        }
+        caretShown_ = false;
+    }
+
+    void beep() override { audio::beep(); }
+
+    void messageBox(const std::string& title, const std::string& text) override {
+        const std::string line = cp1252ToUtf8(title.empty() ? text : title + ": " + text);
+        // Held standard error is not a terminal either: the text goes there
+        // now, in its place among the rest.
+        if (!active_ || !isatty(STDERR_FILENO)) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            std::fflush(stderr);
+        } else {
+            laterMessages_.push_back(line);  // after the terminal is restored
+        }
+        if (!active_) return;
+        // The last line, in reverse video, until a key.
+        const int row = LINES - 1;
+        std::vector<cchar_t> saved(static_cast<std::size_t>(std::max(0, COLS)));
+        for (int c = 0; c < COLS; ++c)
+            if (mvwin_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]) == ERR)
+                setcchar(&saved[static_cast<std::size_t>(c)], L" ", A_NORMAL, 0, nullptr);
+        std::string shown = cp1252ToUtf8(title.empty() ? text : title + ": " + text) + " [Enter]";
+        std::mbstate_t state{};
+        std::vector<wchar_t> wide(shown.size() + 1);
+        const char* p = shown.c_str();
+        std::size_t n = std::mbsrtowcs(wide.data(), &p, wide.size(), &state);
+        if (n == static_cast<std::size_t>(-1)) n = 0;
+        wide.resize(n);
+        wide.resize(static_cast<std::size_t>(std::max(0, COLS)), L' ');
+        attron(A_REVERSE);
+        for (int c = 0; c < COLS; ++c) {
+            cchar_t cell;
+            wchar_t s[2] = {wide[static_cast<std::size_t>(c)], 0};
+            setcchar(&cell, s, A_REVERSE, 0, nullptr);
+            mvwadd_wch(stdscr, row, c, &cell);
+        }
+        attroff(A_REVERSE);
+        refresh();
+        nodelay(stdscr, FALSE);
+        wint_t ch = 0;
+        while (wget_wch(stdscr, &ch) == KEY_CODE_YES && ch == KEY_RESIZE) {
+        }
+        nodelay(stdscr, TRUE);
+        for (int c = 0; c < COLS; ++c) mvwadd_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]);
+        present();
+    }
+
+    bool hasKeyReleases() const override { return false; }
+
+private:
+    struct Style {
+        attr_t attrs = A_NORMAL;
+        short pair = 0;
+    };
+
+    static TerminalBackend*& instance() {
+        static TerminalBackend* current = nullptr;
+        return current;
+    }
+
+    static TerminalBackend*& retired() {
+        static TerminalBackend* last = nullptr;
+        return last;
+    }
+
+    static void restoreTerminal() {
+        if (TerminalBackend* t = instance()) t->restore();
+    }
+
+    void restore() {
+        if (!active_.exchange(false)) return;
+        curs_set(1);
+        endwin();
+        delscreen(screen_);
+        screen_ = nullptr;
+        stderr_.stop();
+        for (const auto& m : laterMessages_) std::fprintf(stderr, "%s\n", m.c_str());
+        laterMessages_.clear();
+        std::fflush(stderr);
+        closePipe();
+    }
+
+    void closePipe() {
+        for (int& fd : wakePipe_) {
+            if (fd >= 0) close(fd);
+            fd = -1;
+        }
+    }
+
+    void put(int y, int x, wchar_t wc, const Style& st) {
+        cchar_t cell;
+        wchar_t s[2] = {wc, 0};
+        setcchar(&cell, s, st.attrs, st.pair, nullptr);
+        mvwadd_wch(stdscr, y, x, &cell);
+    }
+
+    Style styleFor(Rgb fg, Rgb bg) {
+        Style st;
+        if (colours_ < 8) {
+            // No colour: reverse video when the background is the lighter.
+            if (termcolour::luminance(bg) > termcolour::luminance(fg)) st.attrs = A_REVERSE;
+            return st;
+        }
+        int f = termcolour::nearest(fg, colours_, true);
+        int b = termcolour::nearest(bg, colours_, false);
+        if (colours_ < 16 && f >= 8) {
+            st.attrs = A_BOLD;
+            f -= 8;
+        }
+        const int key = f * 1024 + b;
+        auto it = pairs_.find(key);
+        if (it == pairs_.end()) {
+            const int next = static_cast<int>(pairs_.size()) + 1;
+            if (next >= COLOR_PAIRS || next > 32767) return st;
+            init_pair(static_cast<short>(next), static_cast<short>(f), static_cast<short>(b));
+            it = pairs_.emplace(key, static_cast<short>(next)).first;
+        }
+        st.pair = it->second;
+        return st;
+    }
+
+    void present() {
+        dirty_ = false;
+        if (!active_) return;
+        if (caretShown_ && caretY_ >= 0 && caretY_ < LINES && caretX_ >= 0 && caretX_ < COLS)
+            wmove(stdscr, caretY_, caretX_);
+        wrefresh(stdscr);
+    }
+
+    void post(std::uint32_t message, WParam wParam, std::uint8_t mods) {
+        if (Hwnd h = currentWindow()) postMessage(h, message, wParam, 1, mods);
+    }
+
+    void keyDown(std::uint32_t vk, std::uint8_t mods) {
+        const bool system = (mods & MOD_ALT) && !(mods & MOD_CTRL);
+        post(system ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, mods);
+    }
+
+    void keyCode(int code, std::uint8_t extraMods) {
+        if (code == KEY_RESIZE) {
+            erase();
+            dirty_ = true;
+            if (Hwnd h = currentWindow()) {
+                postMessage(h, WM_SIZE, 0,
+                            static_cast<LParam>((COLS & 0xFFFF) | (static_cast<std::uint32_t>(LINES & 0xFFFF) << 16)));
+                invalidate(h, nullptr);
+            }
+            return;
+        }
+        termkeys::Key k;
+        if (!keys_.lookup(code, k)) return;
+        keyDown(k.vk, static_cast<std::uint8_t>(k.mods | extraMods));
+    }
+
+    void character(char32_t ch, std::uint8_t mods) {
+        termkeys::Event ev = termkeys::fromCharacter(ch, mods, backspaceIsDel_);
+        if (ev.vk != 0) keyDown(ev.vk, ev.mods);
+        if (ev.ch != 0) post(WM_CHAR, ev.ch, ev.mods);
+    }
+
+    SCREEN* screen_ = nullptr;
+    std::atomic<bool> active_{false};
+    int wakePipe_[2] = {-1, -1};
+    int colours_ = 0;
+    bool backspaceIsDel_ = true;
+    bool windowOpen_ = false;
+    bool hungUp_ = false;
+    bool dirty_ = false;
+    bool caretExists_ = false, caretShown_ = false;
+    int caretX_ = 0, caretY_ = 0;
+    std::map<int, short> pairs_;
+    KeyTable keys_;
+    std::vector<std::string> laterMessages_;
+    StderrCapture stderr_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> makeTerminalBackend() { return std::make_unique<TerminalBackend>(); }
+
+}  // namespace platform

@@ -1,0 +1,201 @@
+// The wave-out devices themselves: the Windows rules for headers and handles
+// on the test device, and the SDL device on SDL's dummy driver (no sound
+// hardware needed), and no device at all.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/sound/audio.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+#include "platform/sound/waveout.hpp"
+#include "sound/qrwav.hpp"
+#include "sound/wav_builder.hpp"
+
+using namespace platform;
+
+namespace {
+
+WaveFormat pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
+    WaveFormat f;
+    f.channels = channels;
+    f.samplesPerSec = rate;
+    f.bitsPerSample = bits;
+    f.blockAlign = static_cast<std::uint16_t>(bits / 8 * channels);
+    f.avgBytesPerSec = f.blockAlign * rate;
+    return f;
+}
+
+// Takes MM_WOM_DONE notices from the queue until `count` came or the time is up.
+std::vector<WaveHdr*> takeNotices(std::size_t count, int milliseconds) {
+    std::vector<WaveHdr*> got;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        Msg m;
+        while (peekMessage(m))
+            if (m.message == MM_WOM_DONE) got.push_back(reinterpret_cast<WaveHdr*>(m.lParam));
+        if (got.size() >= count || std::chrono::steady_clock::now() >= until) break;
+        waitMessageFor(20);
+    }
+    return got;
+}
+
+class WaveOutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("QUORIL_CONSOLE", "headless", 0);
+        clearMessages();
+        waveout::test::reset();
+    }
+    void TearDown() override {
+        waveout::useTestDevice(false);
+        waveout::test::reset();
+        ::unsetenv("QUORIL_AUDIO");
+        clearMessages();
+    }
+};
+
+}  // namespace
+
+TEST_F(WaveOutTest, TestDeviceKeepsTheWindowsRulesForHeadersAndHandles) {
+    waveout::useTestDevice(true);
+    WaveFormat f = pcm(11025, 8, 1);
+    HWaveOut dev = 0, second = 0;
+    ASSERT_EQ(waveOutOpen(&dev, WAVE_MAPPER, &f, 7, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutOpen(&second, WAVE_MAPPER, &f, 7, CALLBACK_WINDOW), MMSYSERR_ALLOCATED);
+    std::vector<std::uint8_t> data(300, 1);
+    WaveHdr h[3];
+    for (auto& x : h) {
+        x.data = data.data();
+        x.bufferLength = 300;
+    }
+    EXPECT_EQ(waveOutWrite(dev, &h[0], sizeof(WaveHdr)), WAVERR_UNPREPARED);
+    for (auto& x : h) ASSERT_EQ(waveOutPrepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+    for (auto& x : h) ASSERT_EQ(waveOutWrite(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+    EXPECT_TRUE(h[0].flags & WHDR_INQUEUE);
+    EXPECT_EQ(waveOutUnprepareHeader(dev, &h[0], sizeof(WaveHdr)), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutClose(dev), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutWrite(dev + 1, &h[0], sizeof(WaveHdr)), MMSYSERR_INVALHANDLE);
+
+    waveout::test::finishBlocks(1);
+    ASSERT_EQ(waveOutReset(dev), MMSYSERR_NOERROR);
+    // Every block came back, in order, through notices to the window.
+    std::vector<WaveHdr*> order;
+    Msg m;
+    while (peekMessage(m)) {
+        EXPECT_EQ(m.hwnd, 7u);
+        EXPECT_EQ(m.wParam, dev);
+        order.push_back(reinterpret_cast<WaveHdr*>(m.lParam));
+    }
+    EXPECT_EQ(order, (std::vector<WaveHdr*>{&h[0], &h[1], &h[2]}));
+    for (auto& x : h) {
+        EXPECT_EQ(x.flags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_EQ(waveOutUnprepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveOutClose(dev), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(dev), MMSYSERR_INVALHANDLE);
+
+    struct Bad {
+        WaveFormat format;
+        MmResult result;
+    };
+    WaveFormat adpcm = pcm(11025, 8, 1);
+    adpcm.formatTag = 2;
+    const Bad bad[] = {
+        {pcm(11025, 12, 1), WAVERR_BADFORMAT}, {pcm(11025, 8, 0), WAVERR_BADFORMAT},
+        {pcm(11025, 16, 6), WAVERR_BADFORMAT}, {pcm(0, 8, 1), WAVERR_BADFORMAT},
+        {pcm(400000, 8, 1), WAVERR_BADFORMAT}, {adpcm, WAVERR_BADFORMAT},
+    };
+    for (const auto& b : bad) {
+        HWaveOut d = 0;
+        EXPECT_EQ(waveOutOpen(&d, WAVE_MAPPER, &b.format, 7, CALLBACK_WINDOW), b.result);
+        EXPECT_EQ(d, 0u);
+    }
+}
+
+TEST_F(WaveOutTest, WithoutASoundDeviceOpeningFailsAndNothingElseBreaks) {
+    ::setenv("QUORIL_AUDIO", "none", 1);
+    WaveFormat f = pcm(11025, 8, 1);
+    HWaveOut dev = 0;
+    EXPECT_EQ(waveOutOpen(&dev, WAVE_MAPPER, &f, 0, CALLBACK_WINDOW), MMSYSERR_NODRIVER);
+    EXPECT_FALSE(audio::available());
+    std::vector<std::uint8_t> tone = wavtest::wav(11025, 8, 1, wavtest::ramp(2000));
+    playSoundLoop(tone.data(), tone.size());
+    EXPECT_EQ(audio::loopImage(), tone);
+    audio::beep();
+    stopSoundLoop();
+    EXPECT_TRUE(audio::loopImage().empty());
+    qrwav::resetForTests();
+    EXPECT_EQ(qrwav::playWaveData(tone.data() + 44, 2000, 11025, 1, 8), static_cast<int>(MMSYSERR_NODRIVER));
+    EXPECT_FALSE(qrwav::deviceOpen());
+    qrwav::resetForTests();
+}
+
+TEST_F(WaveOutTest, SdlDevicePlaysBlocksInOrderAndReturnsThemAfterTheirLastSample) {
+    ::setenv("QUORIL_AUDIO", "sdl", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!audio::available()) GTEST_SKIP() << "SDL's dummy audio driver did not open";
+    EXPECT_GT(waveout::outputRate(), 0);
+    EXPECT_GT(waveout::outputBufferFrames(), 0);
+
+    struct Case {
+        WaveFormat format;
+        std::uint32_t bytesPer100ms;
+    };
+    const Case cases[] = {{pcm(11025, 8, 1), 1102}, {pcm(16000, 16, 1), 3200}, {pcm(22050, 16, 2), 8820}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format.samplesPerSec);
+        HWaveOut dev = 0;
+        ASSERT_EQ(waveOutOpen(&dev, WAVE_MAPPER, &c.format, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+        std::vector<std::uint8_t> data(c.bytesPer100ms, c.format.bitsPerSample == 8 ? 128 : 0);
+        WaveHdr h[3];
+        auto start = std::chrono::steady_clock::now();
+        for (auto& x : h) {
+            x.data = data.data();
+            x.bufferLength = c.bytesPer100ms;
+            ASSERT_EQ(waveOutPrepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+            ASSERT_EQ(waveOutWrite(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+        }
+        std::vector<WaveHdr*> got = takeNotices(3, 5000);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(got, (std::vector<WaveHdr*>{&h[0], &h[1], &h[2]}));
+        // 300 ms of sound cannot have gone out much sooner than 300 ms.
+        EXPECT_GE(ms, 200);
+        EXPECT_NE(waveout::lastBlockStartNanos(), 0u);
+        for (auto& x : h) {
+            EXPECT_EQ(x.flags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+            EXPECT_EQ(waveOutUnprepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+        }
+        EXPECT_EQ(waveOutClose(dev), MMSYSERR_NOERROR);
+    }
+
+    // Reset hands every queued block back before it returns.
+    WaveFormat f = pcm(11025, 8, 1);
+    HWaveOut dev = 0;
+    ASSERT_EQ(waveOutOpen(&dev, WAVE_MAPPER, &f, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    HWaveOut other = 0;
+    EXPECT_EQ(waveOutOpen(&other, WAVE_MAPPER, &f, 0, CALLBACK_WINDOW), MMSYSERR_ALLOCATED);
+    std::vector<std::uint8_t> second(11025, 128);
+    WaveHdr h[4];
+    for (auto& x : h) {
+        x.data = second.data();
+        x.bufferLength = 11025;
+        ASSERT_EQ(waveOutPrepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutWrite(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveOutClose(dev), WAVERR_STILLPLAYING);
+    ASSERT_EQ(waveOutReset(dev), MMSYSERR_NOERROR);
+    EXPECT_EQ(takeNotices(4, 0), (std::vector<WaveHdr*>{&h[0], &h[1], &h[2], &h[3]}));
+    EXPECT_EQ(waveOutClose(dev), MMSYSERR_NOERROR);
+
+    // The looping sound and the beep share the output.
+    std::vector<std::uint8_t> tone = wavtest::wav(11025, 8, 1, wavtest::ramp(2000));
+    playSoundLoop(tone.data(), tone.size());
+    audio::beep();
+    EXPECT_EQ(audio::loopImage(), tone);
+    waitMessageFor(50);
+    stopSoundLoop();
+    EXPECT_TRUE(audio::loopImage().empty());
+}
