@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.hpp"
+#include "platform/system/system.hpp"
 #include "tts/ttschars.hpp"
 #include "tts/uttsexcessoes.hpp"
 #include "tts/uttsportug.hpp"
