@@ -8,7 +8,9 @@
 // arrival.
 //   bench_server_latency [RUNS]   (default 50)
 // Needs the sound server of scripts/start-sound-server (PULSE_SERVER) and,
-// for type 5 and spd-say, a speech-dispatcher (SPEECHD_ADDRESS). Type 3
+// for type 5 and spd-say, a speech-dispatcher (SPEECHD_ADDRESS); the sink
+// recorded is PULSE_SINK, else quoril_null (scripts/bench-servers sets up
+// a sink and a speech-dispatcher of their own and runs this). Type 3
 // takes libmbrola.so, QUORIL.INI and registry.reg from the build tree
 // (QUORIL_LIBDIR and QUORIL_WINDIR override). Prints the median and the 95th
 // percentile of each, in milliseconds.
@@ -84,6 +86,7 @@ std::vector<double> measureServer(int type, int runs) {
         while (loudSince == 0 && Clock::now() < limit) servers::serverBusy(0);
         if (loudSince != 0) out.push_back(static_cast<double>(loudSince - t0) / 1e6);
         armedAt = 0;
+        servers::serverStop();  // the arrival is known; the rest need not play
         while (servers::serverBusy(0)) {
         }
         qrcrt::pauseFor(800);  // the sound server plays out and its monitor falls silent
@@ -115,8 +118,11 @@ int main(int argc, char** argv) {
     ::setenv("QUORIL_CONSOLE", "headless", 0);
     ::setenv("QUORIL_AUDIO", "sdl", 0);
     ::setenv("SDL_AUDIODRIVER", "pulseaudio", 0);
-    std::FILE* rec = popen(
-        "parec -d quoril_null.monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5", "r");
+    // The sink whose monitor is recorded: PULSE_SINK (where SDL plays), else quoril_null.
+    const char* sink = std::getenv("PULSE_SINK");
+    const std::string command = std::string("parec -d ") + (sink && *sink ? sink : "quoril_null") +
+                                ".monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5";
+    std::FILE* rec = popen(command.c_str(), "r");
     if (!rec) {
         std::printf("no parec\n");
         return 1;
