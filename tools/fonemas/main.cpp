@@ -23,24 +23,12 @@
 
 namespace {
 
-bool validUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
 struct Options {
     bool normalised = false, phonemes = false;
 };
 
 void speak(const std::string& raw, const Options& o) {
-    const std::string text = validUtf8(raw) ? platform::utf8ToCp1252(raw) : raw;
+    const std::string text = platform::externalTextToCp1252(raw);
     if (ttschars::trim(text).empty()) return;
     const std::string normal = uttspreproc::normaliseText(text);
     if (o.normalised) std::cout << platform::cp1252ToUtf8(normal) << '\n';
