@@ -7,6 +7,12 @@
 # builds convzul_<version>_<arch>.deb with CPack: prefix /usr, the settings
 # file a configuration file, the libraries it links found by dpkg-shlibdeps.
 
+# The tools a user checks the voices with (the rest are for developers).
+foreach(tool falar fonemas sintetizar)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION bin)
+  endif()
+endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/convzul.desktop DESTINATION share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/convzul.1 DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/convzul.1 DESTINATION share/man/pt_BR/man1)
