@@ -68,7 +68,7 @@ void check(int systemError, int code, const std::string& name) {
 }
 
 [[noreturn]] void fail(const IoError& e) {
-    platform::messageBox("convzul", e.text());
+    speaking::showMessage("convzul", e.text());
     platform::exitProcess(1);
 }
 

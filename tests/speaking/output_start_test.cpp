@@ -89,6 +89,21 @@ TEST_F(StartSpeech, PerSpeedSettings) {
     EXPECT_EQ(qrtradut::databaseName(), "ABCDEFGH") << "no name for speed 3: the one in use stays";
 }
 
+// Pauses out of range are held to 0..5 s.
+TEST_F(StartSpeech, PausesOutOfRangeAreBounded) {
+    struct Case { const char* value; int pause; };
+    const Case cases[] = {{"2147483647", 5000}, {"5001", 5000}, {"-1", 0}, {"-2147483648", 0}, {"4999", 4999}};
+    for (const Case& c : cases) {
+        freshOutput();
+        const std::string v = c.value;
+        settings("[SINTETIZADOR]\nPAUSAPONTO1=" + v + "\nPAUSAVIRG1=" + v + "\nPAUSADOISPONTOS1=" + v + "\n");
+        speaking::startSpeech(1, "");
+        EXPECT_EQ(speaking::pauses().fullStop, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().comma, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().colon, c.pause) << c.value;
+    }
+}
+
 TEST_F(StartSpeech, Directories) {
     settings("[TRADUTOR]\nDIRLETRAS=/som/letras\n");
     speaking::startSpeech(0, "mensagens");
@@ -261,4 +276,23 @@ TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
     EXPECT_EQ(row(2), "fim");
     EXPECT_EQ(qrcrt::cursorColumn(), 4);
     EXPECT_EQ(trace_, (std::vector<std::string>{"words Qual o arquivo", "letter 63", "words fim "}));
+}
+
+// Without a sound device the user is told so on the screen; a message box
+// the desktop cannot show is written and spoken instead.
+TEST_F(StartSpeech, WhatCannotBeHeardOrShownIsWritten) {
+    {
+        support::ScopedEnv audio("QUORIL_AUDIO", "sdl");
+        support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+        speaking::startSpeech(0, "");
+    }
+    EXPECT_EQ(row(1).rfind("Sem som: o dispositivo de som n\xE3o abriu (", 0), 0u) << row(1);
+
+    speaking::showMessage("convzul", "caixa");
+    EXPECT_EQ(platform::headless::messageBoxes(), std::vector<std::string>{"convzul: caixa"});
+    const int rowAfter = qrcrt::cursorRow();
+    platform::headless::setMessageBoxesShown(false);
+    speaking::showMessage("convzul", "Erro de entrada");
+    EXPECT_EQ(row(rowAfter), "convzul: Erro de entrada");
+    EXPECT_NE(trace_.back().find("Erro de entrada"), std::string::npos) << trace_.back();
 }

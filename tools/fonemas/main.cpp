@@ -7,7 +7,8 @@
 //     -n  print the normalised text
 //     -p  print the phoneme list
 //     -d  directory of portug.nrl, .exc, .abr, .pro, .dfn
-//         (default: share/quoril/tireltts beside the program)
+//         (default: share/quoril/tireltts beside the program, else in
+//         ../share when installed)
 // Without -n or -p the engine lines are printed; output is UTF-8.
 #include <cstdio>
 #include <filesystem>
@@ -58,7 +59,13 @@ int main(int argc, char** argv) {
             return 0;
         } else words.push_back(a);
     }
-    if (dir.empty()) dir = std::filesystem::path(platform::executablePath()).parent_path() / "share/quoril/tireltts";
+    if (dir.empty()) {
+        // The build tree keeps the data beside the program; an installed
+        // program finds it in PREFIX/share beside PREFIX/bin.
+        const std::filesystem::path exeDir = std::filesystem::path(platform::executablePath()).parent_path();
+        dir = exeDir / "share/quoril/tireltts";
+        if (!std::filesystem::is_directory(dir)) dir = exeDir.parent_path() / "share/quoril/tireltts";
+    }
     const std::string base = (dir / "portug").string();
     uttsprosodia::setMessageHandler([](const std::string& m) { std::cerr << platform::cp1252ToUtf8(m) << '\n'; });
     if (!uttsportug::loadWordData(base + ".nrl", base + ".exc")) {

@@ -6,6 +6,7 @@
 #include "platform/sound/audio.hpp"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -50,12 +51,21 @@ struct Output {
     // The beep, rendered at the output rate; beepPos past the end is silence.
     std::vector<float> beepWave;
     std::size_t beepPos = 0;
+
+    std::string error;  // why the last open failed
 };
 
 Output& out() {
     static Output* o = new Output;  // kept to the very end; the exit hook closes the device
     return *o;
 }
+
+// ALSA writes every failed probe of a missing card to standard error, two
+// hundred lines when no sound server runs; the one line that matters is
+// ours (unavailableReason).
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+void silenceAlsa() { snd_lib_error_set_handler(quietAlsa); }
 
 bool wantSdl() {
     const char* a = std::getenv("QUORIL_AUDIO");
@@ -159,7 +169,9 @@ bool openOutput() {
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "convzul");
     if (!o.subsystem) {
+        silenceAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            o.error = SDL_GetError();
             o.failedOnce = true;
             o.failedAt = tickCount();
             return false;
@@ -175,10 +187,12 @@ bool openOutput() {
     SDL_AudioDeviceID dev =
         SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (dev == 0) {
+        o.error = SDL_GetError();
         o.failedOnce = true;
         o.failedAt = tickCount();
         return false;
     }
+    o.error.clear();
     o.rate = have.freq;
     o.frames = have.samples;
     o.device = dev;
@@ -273,6 +287,11 @@ std::vector<std::uint8_t> loopImage() {
 }
 
 bool available() { return openOutput(); }
+
+std::string unavailableReason() {
+    if (openOutput() || !wantSdl()) return {};
+    return out().error.empty() ? std::string("no sound device") : out().error;
+}
 
 }  // namespace audio
 }  // namespace platform
