@@ -93,6 +93,17 @@ TEST_F(VoiceData, WordsReadAsBrazilianPortuguese) {
         {"táxi", "t >a k s i"},
         {"Brasil", "b r a z >i w"},
         {"exame", "e z >an m i"},
+        {"meio", "m >e j u"},
+        {"praia", "p r >a j @"},
+        {"sair", "s a >i r2"},
+        {"juiz", "Z u >i s2"},
+        {"honra", ">on R @"},
+        {"genro", "Z >en R u"},
+        {"importância", "i m p o r t >an s j @"},
+        {"impressora", "i m p r e s >o r @"},
+        {"símbolo", "s >i m b o l u"},
+        {"letra", "l >e t r @"},
+        {"próprio", "p r >O p r j u"},
     };
     for (const auto& [text, expected] : cases) {
         std::string got = word(text);
