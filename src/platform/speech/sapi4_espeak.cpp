@@ -211,7 +211,7 @@ public:
         if (text.data == nullptr) return com::E_POINTER;
         const char* bytes = static_cast<const char*>(text.data);
         const std::string ansi(bytes, strnlen(bytes, text.size));
-        Item item{cp1252ToUtf8(ansi), nullptr, 0};
+        Item item{cp1252ToUtf8(ansi), nullptr};
         if (bufferSink != nullptr) {
             if (sinkInterface != IID_ITTSBufNotifySink) return com::E_NOINTERFACE;
             ITTSBufNotifySink* sink = nullptr;
@@ -221,7 +221,6 @@ public:
         }
         {
             std::lock_guard<std::mutex> g(lock_);
-            item.gen = gen_;
             if (item.sink) {
                 const std::uint64_t t = stamp();
                 platform::postCall([s = item.sink, t] { s->TextDataStarted(t); });
@@ -295,7 +294,6 @@ private:
     struct Item {
         std::string text;  // UTF-8
         std::shared_ptr<ITTSBufNotifySink> sink;
-        std::uint64_t gen = 0;
     };
 
     // ---- notifications (lock_ held) ----
@@ -341,6 +339,7 @@ private:
                 l.unlock();
                 device_.reset();
                 l.lock();
+                continue;  // another cut may have come meanwhile
             }
             if (quit_) break;
             if (!queue_.empty()) {
