@@ -319,9 +319,8 @@ void openScreen() {
         s.exitHooked = true;
         platform::addExitHook(atProcessExit);
     }
-    std::string path = platform::executablePath().substr(0, 80);
-    platform::oemToChar(path);
-    s.title = path;
+    // The path is already in the ANSI code page: shown as it is.
+    s.title = platform::executablePath().substr(0, 80);
     readSettings(s);
 
     auto metrics = platform::systemMetrics();
@@ -504,7 +503,7 @@ void currentTime(int& hour, int& minute, int& second, int& hundredths) {
     hundredths = t.milliseconds / 10;
 }
 
-void closeScreen() {
+void closeScreen(int exitCode) {
     State& s = state();
     if (s.open) {
         s.count = 0;
@@ -515,7 +514,7 @@ void closeScreen() {
         }
         forgetWindow(s);
     }
-    platform::exitProcess(0);
+    platform::exitProcess(exitCode);
 }
 
 platform::Hwnd windowHandle() { return state().hwnd; }

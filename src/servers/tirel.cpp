@@ -96,6 +96,16 @@ void end() {
     uttstirel::ttsClose();
 }
 
+ServerOps ops() {
+    ServerOps o;
+    o.start = start;
+    o.speak = speak;
+    o.busy = busy;
+    o.stop = stop;
+    o.end = end;
+    return o;
+}
+
 void resetForTests() {
     state() = TirelServerState{};
     uttstirel::resetForTests();
@@ -106,14 +116,7 @@ void resetForTests() {
 namespace servers {
 
 void registerTirelServer() {
-    if (serverRegistered(ServerKind::builtIn)) return;
-    ServerOps ops;
-    ops.start = tirel::start;
-    ops.speak = tirel::speak;
-    ops.busy = tirel::busy;
-    ops.stop = tirel::stop;
-    ops.end = tirel::end;
-    registerServer(ServerKind::builtIn, ops);
+    if (!serverRegistered(ServerKind::builtIn)) registerServer(ServerKind::builtIn, tirel::ops());
 }
 
 }  // namespace servers

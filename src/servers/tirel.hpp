@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "servers/dispatch.hpp"
+
 namespace servers::tirel {
 
 // Where the voice's files are: the database name, the directory (always
@@ -33,12 +35,16 @@ bool busy(std::uint8_t mode);
 void stop();
 void end();
 
+// The five, for the dispatcher's type 3 slot.
+ServerOps ops();
+
 // Tests: forget the files found, unload the voice.
 void resetForTests();
 
 }  // namespace servers::tirel
 
 namespace servers {
-// Fills the dispatcher's slot for type 3 unless a test's stand-in is there.
+// Fills the dispatcher's slot for type 3 again (after its reset in tests),
+// unless a test's stand-in is there.
 void registerTirelServer();
 }  // namespace servers

@@ -31,7 +31,6 @@
 #include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
-#include "servers/tirel.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/settings.hpp"
 #include "speaking/soundnames.hpp"
@@ -75,7 +74,6 @@ OutputState& state() {
         // once, not at every start of speech.
         clickImage();
         servers::registerSapi5Servers();
-        servers::registerTirelServer();
         return OutputState{};
     }();
     return s;
@@ -173,6 +171,21 @@ void speakToServer(const std::string& text) {
     s.serverPending = true;
 }
 
+// The first file or folder the diphone synthesizer needs that is not
+// there, in the order it looks for them; empty when all are.
+std::string missingForSynthesizer() {
+    const std::string ini = platform::windowsDirectory() + "/QUORIL.INI";
+    if (!platform::fileExists(ini)) return ini;
+    for (const std::string& dir : {qrtradut::lettersDirectory(), qrtradut::diphoneDirectory()})
+        if (!dir.empty() && !platform::directoryExists(dir)) return dir;
+    const std::string& diphones = qrtradut::diphoneDirectory();
+    if (diphones.empty()) return {};
+    const std::string base = diphones + qrtradut::databaseName();
+    for (const std::string& file : {base + ".IND", base + ".DIF", diphones + "regras.rgr", diphones + "portug.exc"})
+        if (!platform::fileExists(file)) return file;
+    return {};
+}
+
 }  // namespace
 
 void startSpeech(int speed, const std::string& dir) {
@@ -184,12 +197,22 @@ void startSpeech(int speed, const std::string& dir) {
 
     const int result = s.synthStartStandIn ? s.synthStartStandIn() : qrtradut::synthStart();
     if (result != 0) {
-        qrcrt::writeLine("Erro de inicializa\xE7\xE3o: " + std::to_string(result));
-        qrcrt::writeLine("Banco de dados de voz: " + qrtradut::databaseName());
+        const std::string first = "Erro de inicializa\xE7\xE3o: " + std::to_string(result);
+        const std::string second = "Banco de dados de voz: " + qrtradut::databaseName();
+        qrcrt::writeLine(first);
+        qrcrt::writeLine(second);
         qrcrt::flushOutput();
+        // Standard error names what is missing, for whoever runs the
+        // program from a script or looks at a log.
+        const std::string missing = missingForSynthesizer();
+        std::string report = platform::cp1252ToUtf8("convzul: " + first + "\n" + second + "\n");
+        if (!missing.empty())
+            report += platform::cp1252ToUtf8("N\xE3o encontrado: ") + platform::toNativeName(missing) + "\n";
+        std::fputs(report.c_str(), stderr);
+        std::fflush(stderr);
         qrtradut::synthStop();
         qrcrt::readLine();
-        qrcrt::closeScreen();
+        qrcrt::closeScreen(1);
     }
 
     s.messageDirectory = withBackslash(dir);

@@ -12,12 +12,19 @@
 // takes. The voice is played unaltered: the player's two accelerations are
 // off while it hands its chunks over.
 //
+// The silence an utterance opens with (the pause before its first word, and
+// the faint voicing before a first "b" or "d" bursts) is not played: it
+// would only delay the first sound a user hears after a key or a prompt.
+// Two milliseconds are kept before the first sample louder than -42 dBFS. The pause at its end, which parts it from the next one, is
+// played; a WAV file gets all of it.
+//
 // A key that the player has cut the sound for ends the feeding too: every
 // later chunk would be cut at once, and the key is answered sooner.
 #include "tts/uttstirel.hpp"
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -39,6 +46,8 @@ namespace {
 
 constexpr std::size_t headerBytes = 44;
 constexpr std::size_t playAreaBytes = 2 * sampleBufferSamples;  // 32000
+constexpr int silenceLevel = 256;         // |sample| at most this (-42 dBFS) is not yet heard
+constexpr std::size_t leadSamples = 32;   // kept before the first sound (2 ms)
 const char* const databaseKey = "SOFTWARE\\TCTS\\Mbrola\\databases\\";
 const char* const fallbackDatabase = "c:\\tamiru\\tireltts\\br4";
 
@@ -52,6 +61,7 @@ struct TirelState {
     std::array<std::int16_t, sampleBufferSamples> sampleBuffer{};
     std::array<std::uint8_t, headerBytes + playAreaBytes> playImage{};
     std::size_t playFill = 0;
+    bool opening = false;          // no sound of the utterance kept yet
     std::vector<char> lineBuffer;  // the line handed to write_MBR (grows, never shrinks)
 };
 
@@ -103,9 +113,18 @@ bool drain() {
         ok = engineOk();
     }
     while (got > 0) {
-        const std::size_t n = 2 * static_cast<std::size_t>(std::min(got, wanted));
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(s.sampleBuffer.data());
-        if (s.writingToFile) {
+        std::size_t first = 0, count = static_cast<std::size_t>(std::min(got, wanted));
+        if (s.opening && !s.writingToFile) {
+            while (first < count && std::abs(s.sampleBuffer[first]) <= silenceLevel) ++first;
+            if (first < count) {
+                s.opening = false;
+                first -= std::min(first, leadSamples);
+            }
+        }
+        const std::size_t n = 2 * (count - first);  // 0 while all is silence
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(s.sampleBuffer.data() + first);
+        if (n == 0) {
+        } else if (s.writingToFile) {
             s.outputFile.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(n));
             if (!s.outputFile) {
                 s.outputFile.clear();
@@ -231,6 +250,7 @@ bool ttsSpeak(const std::string& text) {
     bool result = true;
     e.reset_MBR();
     s.playFill = 0;
+    s.opening = true;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const bool last = i + 1 == lines.size();
         if (lines[i].empty() && !last) continue;

@@ -3,6 +3,9 @@
 // synthesizer failure, and speech handed to a server.
 #include "output_fixture.hpp"
 
+#include <fstream>
+#include <random>
+
 namespace {
 
 struct ProcessEnded {
@@ -200,7 +203,7 @@ TEST_F(StartSpeech, SynthesizerFailureStopsTheProgram) {
     } catch (const ProcessEnded& e) {
         code = e.code;
     }
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 1);
     // The screen is gone with the window; what was painted tells.
     std::string painted;
     for (const std::string& call : platform::headless::drawCalls()) painted += call.substr(call.find(':') + 1) + "\n";
@@ -208,6 +211,61 @@ TEST_F(StartSpeech, SynthesizerFailureStopsTheProgram) {
     EXPECT_NE(painted.find("Banco de dados de voz: VOZX"), std::string::npos) << painted;
     EXPECT_EQ(platform::headless::pendingInput(), 0u) << "the line was read before closing";
     EXPECT_TRUE(trace_.empty()) << "the messages are written, not spoken";
+}
+
+// The real synthesizer without what it needs: the messages on the screen,
+// a failure exit code, and standard error naming what is missing.
+TEST_F(StartSpeech, MissingVoiceFilesAreNamedOnStandardError) {
+    namespace fs = std::filesystem;
+    // Short folder names: the synthesizer holds directories of limited length.
+    const fs::path base = fs::temp_directory_path() / ("qv" + std::to_string(std::random_device{}() % 100000));
+    const fs::path letters = base / "letras", diphones = base / "difones";
+    fs::create_directories(letters);
+    fs::create_directories(diphones);
+    const std::string dirs = "[TRADUTOR]\nDIRLETRAS=" + letters.string() + "\nDIRDIFONES=" + diphones.string() +
+                             "\n[SINTETIZADOR]\nDIFONES1=VOZ\nDIFONES2=VOZ\nDIFONES3=VOZ\nDIFONES4=VOZ\nDIFONES5=VOZ\n";
+    struct Case {
+        const char* what;
+        std::string ini;  // empty: no settings file at all
+        std::vector<std::string> files;
+        std::string named;
+    };
+    const Case cases[] = {
+        {"no settings file", "", {}, (dir_ / "QUORIL.INI").string()},
+        {"no diphone folder", "[TRADUTOR]\nDIRLETRAS=" + letters.string() + "\nDIRDIFONES=" + (base / "nada").string() +
+                                  "\n",
+         {}, (base / "nada").string()},
+        {"no database", dirs, {}, (diphones / "VOZ.IND").string()},
+        {"no rules", dirs, {"VOZ.IND", "VOZ.DIF"}, (diphones / "regras.rgr").string()},
+    };
+    speaking::setSynthesizerForTests({}, {});
+    platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
+    for (const auto& c : cases) {
+        for (const char* f : {"VOZ.IND", "VOZ.DIF"}) fs::remove(diphones / f);
+        for (const auto& f : c.files) std::ofstream(diphones / f) << "";
+        if (c.ini.empty()) fs::remove(dir_ / "QUORIL.INI");
+        else settings(c.ini);
+        platform::headless::reset();
+        qrcrt::resetForTests();
+        platform::headless::setKeysWhenWaiting(true);
+        platform::headless::typeText("\r");
+        int code = -1;
+        testing::internal::CaptureStderr();
+        try {
+            speaking::startSpeech(0, "");
+        } catch (const ProcessEnded& e) {
+            code = e.code;
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        std::string painted;
+        for (const std::string& call : platform::headless::drawCalls()) painted += call.substr(call.find(':') + 1);
+        EXPECT_NE(code, 0) << c.what;
+        EXPECT_NE(code, -1) << c.what;
+        EXPECT_NE(painted.find("Erro de inicializa\xE7\xE3o:"), std::string::npos) << c.what;
+        EXPECT_NE(err.find("Erro de inicializa"), std::string::npos) << c.what << ": " << err;
+        EXPECT_NE(err.find(c.named), std::string::npos) << c.what << ": " << err;
+    }
+    fs::remove_all(base);
 }
 
 TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {

@@ -64,10 +64,8 @@ bool allLower(const std::string& w) {
 
 std::unordered_set<std::string> dictionary(const std::string& path) {
     std::unordered_set<std::string> words;
-    for (const std::string& line : per::readLines(path)) {
-        const std::string w = platform::utf8ToCp1252(line);
-        if (allLower(w)) words.insert(w);
-    }
+    for (std::string& w : per::readWordList(path))
+        if (allLower(w)) words.insert(std::move(w));
     return words;
 }
 
@@ -88,9 +86,7 @@ int heldout(const Args& a) {
     const auto dict = dictionary(a.dict);
     std::set<std::string> keys;
     for (const std::string& f : a.exceptionFiles) {
-        for (const std::string& line : per::readLines(f)) {
-            if (line[0] == ';') continue;
-            const std::string key = ttschars::lower(line.substr(0, line.find('=')));
+        for (const std::string& key : per::exceptionKeys(f)) {
             keys.insert(key);
             keys.insert(notation(key));
         }

@@ -2,7 +2,8 @@
 //
 //     falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]
 //
-// Without TEXT the text is read from standard input (UTF-8). -o writes the
+// Without TEXT the text is read from standard input. Arguments and input
+// may be UTF-8 or Windows-1252. -o writes the
 // sound to a WAV file (11025 Hz, 8-bit mono) instead of playing it; -v picks
 // the speed 1..5 of QUORIL.INI's SINTETIZADOR section (default: TRADUTOR
 // VELOCIDADE, else 3); -p prints the phonetic string; -s prints how many
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
     if (transcribeOnly) {
         std::string line;
         while (std::getline(std::cin, line))
-            std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::utf8ToCp1252(line))).c_str());
+            std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::externalTextToCp1252(line))).c_str());
         qrtradut::synthStop();
         return 0;
     }
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
             sound.insert(sound.end(), image + qrtradut::headerSize, image + size);
         });
     }
-    const std::string phonetic = regras::transcribe(cleanText(platform::utf8ToCp1252(text)));
+    const std::string phonetic = regras::transcribe(cleanText(platform::externalTextToCp1252(text)));
     if (printPhonemes) std::printf("%s\n", platform::cp1252ToUtf8(phonetic).c_str());
     qrtradut::synthesize(phonetic, false);
 

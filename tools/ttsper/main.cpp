@@ -22,34 +22,8 @@
 
 #include "synth/regras.hpp"
 #include "ttsper/per.hpp"
-#include "tts/uttspreproc.hpp"
-#include "tts/uttsportug.hpp"
-#include "tts/uttsprosodia.hpp"
 
 namespace {
-
-per::Reading builtin(const std::string& word) {
-    const std::string normal = uttspreproc::normaliseText(word);
-    const auto list = uttsportug::textToPhonemes(uttsprosodia::assignPatterns(uttsprosodia::splitTokens(normal), true));
-    per::Reading r;
-    std::size_t stressAt = std::string::npos;
-    for (std::string l : list) {
-        if (l.empty() || l[0] == ';' || l[0] == '_') continue;
-        bool marked = false;
-        while (!l.empty() && (l[0] == '>' || static_cast<unsigned char>(l[0]) == 0xA8)) {
-            marked = marked || l[0] == '>';
-            l.erase(0, 1);
-        }
-        if (l.empty()) continue;
-        if (l == "r2") l = "r";
-        if (l == "s2") l = "s";
-        if (marked && stressAt == std::string::npos) stressAt = r.phonemes.size();
-        r.phonemes.push_back(l);
-    }
-    if (stressAt != std::string::npos) r.stress = per::vowelNumber(r.phonemes, stressAt);
-    else if (per::vowelCount(r.phonemes) == 1) r.stress = 1;
-    return r;
-}
 
 per::Reading diphone(const std::string& word) { return per::mapDiphone(regras::transcribe(word)); }
 
@@ -84,17 +58,11 @@ int main(int argc, char** argv) {
         std::cerr << "usage: ttsper [-d DIR] [-r DIR] [-p builtin|diphone|both] [-s SHOW] (-l LIST | [-w WORDS] CORPUS)\n";
         return 2;
     }
-    const std::string share = platform::executablePath().substr(0, platform::executablePath().rfind('/')) + "/share/quoril";
-    if (dir.empty()) dir = share + "/tireltts";
-    if (diphoneDir.empty()) diphoneDir = share + "/som/difones";
-    if (doBuiltin) {
-        const std::string base = dir + "/portug";
-        uttsprosodia::setMessageHandler([](const std::string& m) { std::cerr << platform::cp1252ToUtf8(m) << '\n'; });
-        if (!uttsportug::loadWordData(base + ".nrl", base + ".exc") || !uttspreproc::loadAbbreviations(base + ".abr") ||
-            !uttsprosodia::loadProsody(base + ".pro")) {
-            std::cerr << "ttsper: cannot load the voice files from " << dir << '\n';
-            return 1;
-        }
+    if (dir.empty()) dir = per::shareDir() + "/tireltts";
+    if (diphoneDir.empty()) diphoneDir = per::shareDir() + "/som/difones";
+    if (doBuiltin && !per::loadBuiltinVoice(dir)) {
+        std::cerr << "ttsper: cannot load the voice files from " << dir << '\n';
+        return 1;
     }
     if (doDiphone && (!regras::loadRules(diphoneDir + "/regras.rgr") || !regras::loadExceptions(diphoneDir + "/portug.exc"))) {
         std::cerr << "ttsper: cannot load regras.rgr and portug.exc from " << diphoneDir << '\n';
@@ -125,7 +93,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < 2; ++k) {
             if ((k == 0 && !doBuiltin) || (k == 1 && !doDiphone)) continue;
             Score& s = scores[k];
-            const per::Reading mine = k == 0 ? builtin(word) : diphone(word);
+            const per::Reading mine = k == 0 ? per::builtinReading(word) : diphone(word);
             const std::size_t d = per::distance(ref.phonemes, mine.phonemes);
             ++s.words;
             s.errors += d;

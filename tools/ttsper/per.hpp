@@ -1,6 +1,7 @@
-// What ttsper and exccand share: espeak-ng's pt-br transcription mapped onto
-// the built-in voice's phoneme set, the diphone synthesizer's transcription
-// mapped onto the same set, the edit distance, and the corpus word count.
+// What ttsper, ttsexc and exccand share: espeak-ng's pt-br transcription
+// mapped onto the built-in voice's phoneme set, the built-in voice's and the
+// diphone synthesizer's transcriptions mapped onto the same set, the edit
+// distance, the corpus word count and the word and exception lists.
 //
 // Both sides come out as a list of phonemes and the 1-based number of the
 // stressed vowel among the word's vowels (0: none marked).
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -20,6 +22,9 @@
 
 #include "platform/system/system.hpp"
 #include "tts/ttschars.hpp"
+#include "tts/uttsportug.hpp"
+#include "tts/uttspreproc.hpp"
+#include "tts/uttsprosodia.hpp"
 
 namespace per {
 
@@ -165,6 +170,51 @@ inline bool startEspeak() {
     return espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0) >= 0 && espeak_SetVoiceByName("pt-br") == EE_OK;
 }
 
+// The built-in voice's phoneme list onto the same set: pause and syllable
+// entries and marks dropped (">" the stress), r2 and s2 as r and s.
+inline Reading mapBuiltin(const std::vector<std::string>& list) {
+    Reading r;
+    std::size_t stressAt = std::string::npos;
+    for (std::string l : list) {
+        if (l.empty() || l[0] == ';' || l[0] == '_') continue;
+        bool marked = false;
+        while (!l.empty() && (l[0] == '>' || static_cast<unsigned char>(l[0]) == 0xA8)) {
+            marked = marked || l[0] == '>';
+            l.erase(0, 1);
+        }
+        if (l.empty()) continue;
+        if (l == "r2") l = "r";
+        if (l == "s2") l = "s";
+        if (marked && stressAt == std::string::npos) stressAt = r.phonemes.size();
+        r.phonemes.push_back(l);
+    }
+    if (stressAt != std::string::npos) r.stress = vowelNumber(r.phonemes, stressAt);
+    else if (vowelCount(r.phonemes) == 1) r.stress = 1;
+    return r;
+}
+
+// Loads the built-in voice's data (portug.nrl, .exc, .abr, .pro) from dir;
+// its messages go to standard error.
+inline bool loadBuiltinVoice(const std::string& dir) {
+    const std::string base = dir + "/portug";
+    uttsprosodia::setMessageHandler([](const std::string& m) { std::cerr << platform::cp1252ToUtf8(m) << '\n'; });
+    return uttsportug::loadWordData(base + ".nrl", base + ".exc") && uttspreproc::loadAbbreviations(base + ".abr") &&
+           uttsprosodia::loadProsody(base + ".pro");
+}
+
+// The installed data directory beside the program.
+inline std::string shareDir() {
+    const std::string exe = platform::executablePath();
+    return exe.substr(0, exe.rfind('/')) + "/share/quoril";
+}
+
+// A Windows-1252 word through the built-in voice's whole chain (its data
+// loaded).
+inline Reading builtinReading(const std::string& word) {
+    const std::string normal = uttspreproc::normaliseText(word);
+    return mapBuiltin(uttsportug::textToPhonemes(uttsprosodia::assignPatterns(uttsprosodia::splitTokens(normal), true)));
+}
+
 // The diphone synthesizer's phonetic string ("[ k/A/ z/a^]") onto the same
 // set. Upper-case vowels carry the stress; a recorded letter (" /_X") is a
 // phoneme no reference has.
@@ -267,6 +317,26 @@ inline std::vector<std::string> readLines(const std::string& path) {
         if (!line.empty()) lines.push_back(line);
     }
     return lines;
+}
+
+// The words of a UTF-8 list file in Windows-1252; words with characters
+// outside it are dropped.
+inline std::vector<std::string> readWordList(const std::string& path) {
+    std::vector<std::string> words;
+    for (const std::string& line : readLines(path)) {
+        std::string w = platform::utf8ToCp1252(line);
+        if (platform::cp1252ToUtf8(w) == line) words.push_back(std::move(w));
+    }
+    return words;
+}
+
+// The keys of an exception file (KEY=REPLACEMENT lines, ";" comments), in
+// lower case.
+inline std::set<std::string> exceptionKeys(const std::string& path) {
+    std::set<std::string> keys;
+    for (const std::string& line : readLines(path))
+        if (line[0] != ';') keys.insert(ttschars::lower(line.substr(0, line.find('='))));
+    return keys;
 }
 
 }  // namespace per

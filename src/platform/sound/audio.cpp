@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ constexpr int wantedFrames = 256;
 constexpr int wantedRate = 48000;
 
 struct Output {
+    // Guards everything here, the device's opening included: the speech
+    // runtimes play from threads of their own. The audio callback holds it
+    // while it mixes.
+    std::recursive_mutex lock;
     SDL_AudioDeviceID device = 0;
     bool subsystem = false;
     int rate = 0, frames = 0;
@@ -86,6 +91,7 @@ void mixLoop(Output& o, float* mix, int frames) {
 
 void callback(void*, Uint8* stream, int len) {
     Output& o = out();
+    std::lock_guard<std::recursive_mutex> guard(o.lock);
     int frames = len / static_cast<int>(2 * sizeof(float));
     auto* mix = reinterpret_cast<float*>(stream);
     std::fill(mix, mix + 2 * frames, 0.0f);
@@ -150,6 +156,7 @@ bool parseImage(const std::vector<std::uint8_t>& img, PcmFormat& f, std::size_t&
 
 bool openOutput() {
     Output& o = out();
+    std::lock_guard<std::recursive_mutex> guard(o.lock);
     if (o.device) return true;
     if (!wantSdl()) return false;
     if (o.failedOnce && tickCount() - o.failedAt < 2000) return false;
@@ -195,17 +202,23 @@ bool openOutput() {
     return true;
 }
 
-bool outputOpen() { return out().device != 0; }
-int outputRate() { return out().rate; }
-int outputFrames() { return out().frames; }
-
-void lockOutput() {
-    if (out().device) SDL_LockAudioDevice(out().device);
+bool outputOpen() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().device != 0;
+}
+int outputRate() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().rate;
+}
+int outputFrames() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().frames;
 }
 
-void unlockOutput() {
-    if (out().device) SDL_UnlockAudioDevice(out().device);
-}
+// The same lock whether or not the device is open yet, so that a lock taken
+// before another thread opens it is the one released.
+void lockOutput() { out().lock.lock(); }
+void unlockOutput() { out().lock.unlock(); }
 
 void setWavePull(Pull pull) {
     lockOutput();

@@ -58,7 +58,8 @@ int read_MBR(short* buf, int wanted) {
     }
     long n = fake.pending < wanted ? fake.pending : wanted;
     if (fake.readLimit > 0 && n > fake.readLimit) n = fake.readLimit;
-    for (long i = 0; i < n; ++i) buf[i] = (short)(fake.produced++ % 1000 + 1);
+    for (long i = 0; i < n; ++i, ++fake.produced)
+        buf[i] = fake.produced < fake.leadingZeros ? 0 : (short)((fake.produced % 100 + 1) * 300);
     fake.pending -= n;
     return (int)n;
 }

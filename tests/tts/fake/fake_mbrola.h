@@ -19,6 +19,7 @@ typedef struct FakeMbrola {
     int readLimit;         /* most samples one read_MBR gives; 0: no limit */
     char errorPhone[16];   /* a line naming this phone is an error */
     int readFaults;        /* this many reads answer -1 with an error */
+    int leadingZeros;      /* the first samples after init or reset are 0 */
     /* What happened. */
     char log[1 << 16];     /* one entry per call: "init DB\n", "write LINE" (CR LF kept), "flush\n", ... */
     size_t logLength;
@@ -28,7 +29,7 @@ typedef struct FakeMbrola {
     long produced;
 } FakeMbrola;
 
-/* The fake's one instance; its sample k (counted from 0 after init or reset) is k % 1000 + 1. */
+/* The fake's one instance; its sample k (counted from 0 after init or reset) is (k % 100 + 1) * 300. */
 FakeMbrola* fake_mbrola_state(void);
 
 #ifdef __cplusplus
