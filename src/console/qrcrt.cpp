@@ -281,7 +281,10 @@ platform::LResult windowProc(platform::Hwnd hwnd, std::uint32_t message, platfor
         if (detail::onKeyUp(static_cast<std::uint32_t>(wParam))) return 0;
         return platform::defWindowProc(hwnd, message, wParam, lParam);
     case platform::WM_CHAR:
-        detail::onChar(static_cast<std::uint8_t>(wParam));
+        if (wParam > 0xFF)
+            detail::onLackingCharacter();
+        else
+            detail::onChar(static_cast<std::uint8_t>(wParam));
         return 0;
     case platform::WM_RBUTTONDOWN:
         s.magnifying = true;

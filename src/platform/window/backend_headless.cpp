@@ -33,6 +33,7 @@ struct HeadlessState {
 
     std::deque<Scripted> script;
     bool keysWhenWaiting = false;
+    bool keyReleases = true;
     int idleLimit = kDefaultIdleLimit;
 
     bool open = false, maximised = false, active = false;
@@ -278,7 +279,11 @@ public:
         s.boxes.push_back(title + ": " + text);
     }
 
-    bool hasKeyReleases() const override { return true; }
+    bool hasKeyReleases() const override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        return s.keyReleases;
+    }
 
 private:
     static void record(std::string op) {
@@ -300,6 +305,7 @@ void resetHeadlessBackend() {
     s.woken = false;
     s.script.clear();
     s.keysWhenWaiting = false;
+    s.keyReleases = true;
     s.idleLimit = kDefaultIdleLimit;
     s.open = s.maximised = s.active = false;
     s.width = s.height = 0;
@@ -330,7 +336,7 @@ void keyUp(std::uint32_t vk, std::uint8_t mods) {
     addScript(sys ? WM_SYSKEYUP : WM_KEYUP, vk, static_cast<LParam>(0xC0000001u), mods);
 }
 
-void character(std::uint8_t ch, std::uint8_t mods) { addScript(WM_CHAR, ch, 1, mods); }
+void character(std::uint32_t ch, std::uint8_t mods) { addScript(WM_CHAR, ch, 1, mods); }
 
 void typeKey(std::uint32_t vk, std::uint8_t ch, std::uint8_t mods) {
     keyDown(vk, mods);
@@ -385,6 +391,12 @@ void setKeysWhenWaiting(bool on) {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     s.keysWhenWaiting = on;
+}
+
+void setKeyReleases(bool on) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.keyReleases = on;
 }
 
 std::size_t pendingInput() {
