@@ -63,7 +63,7 @@ ctrl+bracketright	keydown DD C|char 1D C|keyup DD -
 7	keydown 37 -|char 37 -|keyup 37 -
 ccedilla	char E7 -
 EuroSign	char 80 -
-Lstroke	char 141 -
+lstroke	char 142 -
 KEYS
 
 failures=0
