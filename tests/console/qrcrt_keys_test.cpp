@@ -317,13 +317,19 @@ TEST_F(Keys, CaretWhileWaitingWithFocus) {
         }
         return false;
     });
+    write("\r\nde");  // row 2, column 3: the two coordinates differ
     platform::headless::character('y');
     EXPECT_EQ(qrcrt::readKeyCode(), 'y');
     ASSERT_TRUE(seen);
     EXPECT_TRUE(during.exists);
     EXPECT_TRUE(during.shown);
+    const auto client = platform::clientRect(qrcrt::windowHandle());
+    const int cw = client.width() / qrcrt::screenColumns, ch = client.height() / qrcrt::screenRows;
+    const int ascent = platform::createFont("", cw, ch).ascent;
+    EXPECT_EQ(during.width, cw);
     EXPECT_EQ(during.height, 2);
-    EXPECT_GT(during.x, 0);
+    EXPECT_EQ(during.x, 2 * cw) << "under the cell of column 3";
+    EXPECT_EQ(during.y, 1 * ch + ascent) << "on the baseline of row 2";
 }
 
 TEST_F(Keys, CtrlBreakAndQuitEndWith255) {
