@@ -71,6 +71,25 @@ TEST_F(Screen, SlowScrollCopiesPixels) {
     EXPECT_EQ(qrcrt::cursorRow(), 25);
 }
 
+TEST_F(Screen, ScrollOnAScreenThatKeepsItsCellsPaintsOnlyTheNewLine) {
+    // The terminal keeps its cells: a scroll moves them and paints nothing
+    // but the line written after it, however full the screen.
+    platform::headless::setKeepsContents(true);
+    qrcrt::openScreen();
+    for (int i = 1; i <= 25; ++i) write(std::string(70, 'a' + i % 26) + "\r\n");
+    platform::headless::clearDrawCalls();
+    write("fim");
+    const auto draws = platform::headless::drawCalls();
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].substr(draws[0].find(':')), ":fim");
+    write("\r\n");
+    const auto pixels = platform::headless::pixelCalls();
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(pixels.front().rfind("copy", 0), 0u) << pixels.front();
+    EXPECT_EQ(platform::headless::drawCalls().size(), 1u) << "no repaint of the scrolled rows";
+    EXPECT_EQ(row(24), "fim");
+}
+
 TEST_F(Screen, MoveCursorClamps) {
     struct Case {
         int column, row, wantColumn, wantRow;

@@ -34,6 +34,7 @@ struct HeadlessState {
     std::deque<Scripted> script;
     bool keysWhenWaiting = false;
     bool keyReleases = true;
+    bool keepsContents = false;
     int idleLimit = kDefaultIdleLimit;
 
     bool open = false, maximised = false, active = false;
@@ -284,6 +285,11 @@ public:
         std::lock_guard<std::mutex> g(s.lock);
         return s.keyReleases;
     }
+    bool keepsContents() const override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        return s.keepsContents;
+    }
 
 private:
     static void record(std::string op) {
@@ -306,6 +312,7 @@ void resetHeadlessBackend() {
     s.script.clear();
     s.keysWhenWaiting = false;
     s.keyReleases = true;
+    s.keepsContents = false;
     s.idleLimit = kDefaultIdleLimit;
     s.open = s.maximised = s.active = false;
     s.width = s.height = 0;
@@ -397,6 +404,12 @@ void setKeyReleases(bool on) {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     s.keyReleases = on;
+}
+
+void setKeepsContents(bool on) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.keepsContents = on;
 }
 
 std::size_t pendingInput() {

@@ -362,5 +362,6 @@ void messageBeep() { backend().beep(); }
 void messageBox(const std::string& title, const std::string& text) { backend().messageBox(title, text); }
 
 bool hasKeyReleases() { return backend().hasKeyReleases(); }
+bool keepsContents() { return backend().keepsContents(); }
 
 }  // namespace platform

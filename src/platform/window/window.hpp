@@ -128,6 +128,10 @@ void messageBox(const std::string& title, const std::string& text);
 
 // Whether this backend reports key releases (the braille keyboard needs them).
 bool hasKeyReleases();
+// Whether the window's contents are kept by the backend and cannot be
+// covered or lost (the terminal), so that scrolling may always move them
+// instead of painting everything again.
+bool keepsContents();
 
 // ---- headless backend: scripted input and recorded output, for tests ----
 namespace headless {
@@ -156,6 +160,9 @@ void setKeysWhenWaiting(bool on);
 // Whether the backend reports key releases (a terminal does not); reset()
 // turns it back on.
 void setKeyReleases(bool on);
+// Whether the backend claims to keep the window's contents (as the
+// terminal does); reset() turns it off.
+void setKeepsContents(bool on);
 // Scripted events not yet handed out.
 std::size_t pendingInput();
 // A wait without time limit that nothing ends (no scripted input, no post
