@@ -60,6 +60,9 @@ bool fileExists(const std::string& windowsName);       // a regular file
 bool directoryExists(const std::string& windowsName);  // a directory
 // The current directory, as a Windows-1252 text without a trailing slash.
 std::string currentDirectory();
+// Makes the directory (a Windows-style name) the current one; false when it
+// cannot be entered.
+bool setCurrentDirectory(const std::string& windowsName);
 // Full path of the running executable.
 std::string executablePath();
 
