@@ -3,7 +3,7 @@ BUILD      ?= build
 TESTBUILD  ?= build-test
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test deps clean install bench
+.PHONY: all build run test deps clean install uninstall package bench
 
 all: build
 
@@ -27,11 +27,21 @@ test: deps $(TESTBUILD)/CMakeCache.txt
 	cd $(TESTBUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target all benchmarks
 	scripts/run-benchmarks $(BUILD)
 
+# PREFIX (default /usr/local) and DESTDIR as usual; root is needed for the
+# system folders and for /etc/quoril.
+PREFIX ?= /usr/local
 install: build
-	cmake --install $(BUILD)
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	cmake --build $(BUILD) --target uninstall
+
+# A Debian package, convzul_<version>_<arch>.deb, in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(TESTBUILD)

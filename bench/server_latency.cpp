@@ -1,5 +1,6 @@
 // Time from serverSpeak to the first sample of speech reaching the sound
-// server, for the type 54 server (espeak-ng in process, SDL audio), the
+// server, for the type 4 server (the SAPI 4 voice, espeak-ng in process,
+// SDL audio), the type 54 server (espeak-ng in process, SDL audio), the
 // type 5 server (speech-dispatcher) and, beside it, speech-dispatcher's own
 // client spd-say, all measured the same way: parec records the PulseAudio
 // null sink's monitor in 5 ms pieces, and the first piece holding a sample
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
     std::thread reader(recorder, rec);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     servers::registerSapi5Servers();
+    report("type 4", measureServer(4, runs));
     report("type 54", measureServer(54, runs));
     report("type 5", measureServer(5, runs));
     report("spd-say", measureSpdSay(runs));

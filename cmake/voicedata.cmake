@@ -22,9 +22,10 @@ if(TARGET voicegen)
     VERBATIM)
 endif()
 
-# Settings for the build tree.
-set(QUORIL_DATA_DIR ${QUORIL_SHARE_DIR})
-configure_file(${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in ${QUORIL_ETC_DIR}/QUORIL.INI @ONLY)
+# Settings for the build tree, in the code page the system reads them in.
+include(${CMAKE_SOURCE_DIR}/cmake/scripts/write_ini.cmake)
+quoril_write_ini(${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in ${QUORIL_ETC_DIR}/QUORIL.INI ${QUORIL_SHARE_DIR})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in)
 
 install(DIRECTORY ${QUORIL_SHARE_DIR}/ DESTINATION share/quoril
         FILES_MATCHING PATTERN "*"
@@ -36,9 +37,9 @@ install(CODE "
   if(EXISTS \"\$ENV{DESTDIR}/etc/quoril/QUORIL.INI\")
     message(STATUS \"Keeping: \$ENV{DESTDIR}/etc/quoril/QUORIL.INI\")
   else()
-    set(QUORIL_DATA_DIR \"\${CMAKE_INSTALL_PREFIX}/share/quoril\")
-    configure_file(\"${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in\"
-                   \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" @ONLY)
+    include(\"${CMAKE_SOURCE_DIR}/cmake/scripts/write_ini.cmake\")
+    quoril_write_ini(\"${CMAKE_SOURCE_DIR}/data/QUORIL.INI.in\"
+                     \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" \"\${CMAKE_INSTALL_PREFIX}/share/quoril\")
     file(INSTALL \"${CMAKE_BINARY_DIR}/install/QUORIL.INI\" DESTINATION \"/etc/quoril\")
   endif()
 ")

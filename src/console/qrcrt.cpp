@@ -326,9 +326,8 @@ void openScreen() {
         s.exitHooked = true;
         platform::addExitHook(atProcessExit);
     }
-    std::string path = platform::executablePath().substr(0, 80);
-    platform::oemToChar(path);
-    s.title = path;
+    // The path is already in the ANSI code page: shown as it is.
+    s.title = platform::executablePath().substr(0, 80);
     readSettings(s);
 
     auto metrics = platform::systemMetrics();
@@ -336,9 +335,21 @@ void openScreen() {
     {
         bool whole = false;
         width = leadingNumber(setting("VIDEO", "LARGURALETRA", ""), &whole);
-        if (!whole) width = static_cast<int>(std::lround(metrics.workArea.width() / 1024.0 * 13));
+        // The cell taken from the work area is also kept small enough for 80
+        // columns, 25 rows and the frame to fit in it (13 x 80 is more than
+        // 1024); a configured size is the user's.
+        const int fitWidth = (metrics.workArea.width() - 2 * metrics.frameWidth) / screenColumns;
+        const int fitHeight =
+            (metrics.workArea.height() - 2 * metrics.frameHeight - metrics.captionHeight) / screenRows;
+        if (!whole) {
+            width = static_cast<int>(std::lround(metrics.workArea.width() / 1024.0 * 13));
+            if (fitWidth > 0) width = std::min(width, fitWidth);
+        }
         height = leadingNumber(setting("VIDEO", "ALTURALETRA", ""), &whole);
-        if (!whole) height = static_cast<int>(std::lround(metrics.workArea.height() / 734.0 * 28));
+        if (!whole) {
+            height = static_cast<int>(std::lround(metrics.workArea.height() / 734.0 * 28));
+            if (fitHeight > 0) height = std::min(height, fitHeight);
+        }
     }
     s.font = platform::createFont(s.fontFace, width, height);
     if (s.font.cellWidth <= 0) s.font.cellWidth = 1;
@@ -499,7 +510,7 @@ void currentTime(int& hour, int& minute, int& second, int& hundredths) {
     hundredths = t.milliseconds / 10;
 }
 
-void closeScreen() {
+void closeScreen(int exitCode) {
     State& s = state();
     if (s.open) {
         s.count = 0;
@@ -510,7 +521,7 @@ void closeScreen() {
         }
         forgetWindow(s);
     }
-    platform::exitProcess(0);
+    platform::exitProcess(exitCode);
 }
 
 platform::Hwnd windowHandle() { return state().hwnd; }

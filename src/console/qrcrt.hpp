@@ -33,8 +33,9 @@ void pasteFromClipboard(char* buffer, std::size_t size);
 std::string pasteFromClipboard(std::size_t size = 256);
 void currentDate(int& year, int& month, int& day, int& dayOfWeek);
 void currentTime(int& hour, int& minute, int& second, int& hundredths);
-// Empties the key queue, destroys the window and ends the process (code 0).
-[[noreturn]] void closeScreen();
+// Empties the key queue, destroys the window and ends the process (code 0,
+// or the code given after a failure).
+[[noreturn]] void closeScreen(int exitCode = 0);
 platform::Hwnd windowHandle();  // 0 while the window is not open
 // The colour painted for a colour number (through the colour table).
 platform::Rgb colourOf(int colourNumber);

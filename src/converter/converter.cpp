@@ -1,5 +1,8 @@
 #include "converter/converter.hpp"
 
+#include <new>
+#include <stdexcept>
+
 #include "console/qrcrt.hpp"
 #include "converter/zul.hpp"
 #include "platform/system/system.hpp"
@@ -37,9 +40,10 @@ int createErrorCode(int systemError) {
 // The input as the line reader sees it; a failed read raises IoError.
 class FileSource : public zul::ByteSource {
 public:
-    FileSource(platform::InputFile& file, const std::string& name) : file_(file), name_(name) {}
+    FileSource(platform::InputFile& file, const std::string& name, const std::function<void()>& whileWaiting)
+        : file_(file), name_(name), whileWaiting_(whileWaiting) {}
     std::size_t read(char* buffer, std::size_t size) override {
-        long long n = file_.read(buffer, size);
+        long long n = file_.read(buffer, size, whileWaiting_);
         if (n < 0) throw IoError{readFault, static_cast<int>(-n), name_};
         return static_cast<std::size_t>(n);
     }
@@ -51,6 +55,7 @@ public:
 private:
     platform::InputFile& file_;
     const std::string& name_;
+    const std::function<void()>& whileWaiting_;
 };
 
 void check(int systemError, int code, const std::string& name) {
@@ -63,7 +68,7 @@ void check(int systemError, int code, const std::string& name) {
 }
 
 [[noreturn]] void fail(const IoError& e) {
-    platform::messageBox("convzul", e.text());
+    speaking::showMessage("convzul", e.text());
     platform::exitProcess(1);
 }
 
@@ -74,19 +79,36 @@ std::string IoError::text() const {
            " (" + fileName + ")";
 }
 
-void convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
-                      const std::string& outName, const LineFn& onLine) {
-    FileSource source(in, inName);
+void convertLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
+                  const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
     zul::LineReader reader(source);
+    if (pump) reader.whileLongLine(pump);
     std::string line;
-    while (reader.next(line)) {
+    for (;;) {
+        try {
+            if (!reader.next(line)) break;
+        } catch (const std::bad_alloc&) {
+            // A line larger than memory: an input failure like any other.
+            std::string().swap(line);
+            throw IoError{readFault, platform::fileerror::noMemory, inName};
+        } catch (const std::length_error&) {
+            std::string().swap(line);
+            throw IoError{readFault, platform::fileerror::noMemory, inName};
+        }
         if (onLine) onLine(line);
         zul::encodeLine(line);
         check(out.write(line.data(), line.size()), writeFault, outName);
         check(out.write("\r\n", 2), writeFault, outName);
+        if (pump) check(out.flush(), writeFault, outName);
     }
-    // Let go of a long line's memory before the files are closed.
-    std::string().swap(line);
+}
+
+void convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
+                      const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
+    {
+        FileSource source(in, inName, pump);
+        convertLines(source, inName, out, outName, onLine, pump);
+    }
     check(in.close(), readFault, inName);
     check(out.close(), writeFault, outName);
 }
@@ -126,7 +148,10 @@ void run() {
         platform::OutputFile out;
         int e = out.create(nativeOut);
         check(e, createErrorCode(e), outName);
-        convertOpenFiles(in, inName, out, outName, speaking::writeLineSpoken);
+        // Keys and the window's close button are heard while a long line
+        // or a slow pipe is read; every converted line is in the file at
+        // once, whatever ends the run.
+        convertOpenFiles(in, inName, out, outName, speaking::writeLineSpoken, [] { qrcrt::pumpMessages(); });
     } catch (const IoError& e) {
         // The files are closed by now; the output keeps what was written.
         fail(e);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "converter/zul.hpp"
 #include "platform/system/files.hpp"
 
 namespace converter {
@@ -32,11 +33,20 @@ struct IoError {
 // Called with every line as read from the input, before its conversion.
 using LineFn = std::function<void(const std::string& line)>;
 
-// Converts the open input into the open output line by line, keeping one
-// line in memory, then closes the input and the output. Names are used in
-// error texts only. Throws IoError.
+// Converts the lines of source into out, keeping one line in memory; leaves
+// out open. Names are used in error texts only. Throws IoError, also for a
+// line larger than memory (code 100). With pump (the interactive run) pump
+// is called while a long line is being read, and every line goes out to the
+// file as soon as it is converted, so that a run ended at any moment keeps
+// them all.
+void convertLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
+                  const std::string& outName, const LineFn& onLine, const std::function<void()>& pump = {});
+
+// convertLines from an open input file, which is also waited for with pump
+// while it is a pipe with nothing to read yet; then closes the input and
+// the output.
 void convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
-                      const std::string& outName, const LineFn& onLine);
+                      const std::string& outName, const LineFn& onLine, const std::function<void()>& pump = {});
 
 // Opens (native names), converts and closes; a failure to open the input
 // throws IoError with code 2.

@@ -91,6 +91,7 @@ void LineReader::reserveFor(std::string& line) {
         long long n = source_.readAt(offset + rest, scratch.data(), scratch.size());
         if (n < 0) return;  // cannot look ahead: ordinary growth
         if (n == 0) break;
+        if (whileLong_) whileLong_();
         const char* begin = scratch.data();
         const char* end = std::find_if(begin, begin + n, isLineEnd);
         rest += static_cast<std::uint64_t>(end - begin);
@@ -128,7 +129,10 @@ bool LineReader::next(std::string& line) {
             started = true;
         }
         pos_ = static_cast<std::size_t>(end - buffer_.data());
-        if (end == limit) continue;
+        if (end == limit) {
+            if (started && whileLong_) whileLong_();
+            continue;
+        }
         auto b = static_cast<std::uint8_t>(*end);
         ++pos_;
         if (b == endOfInput) {

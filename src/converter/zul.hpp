@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,10 @@ public:
     static constexpr std::size_t longLine = 1 << 20;
 
     explicit LineReader(ByteSource& source, std::size_t chunkSize = 65536);
+    // Called after every chunk read while one line runs over more than one
+    // chunk (and while such a line is measured), so that a very long or
+    // endless line does not keep its caller from its other duties.
+    void whileLongLine(std::function<void()> fn) { whileLong_ = std::move(fn); }
     // Reads the next line into line (without its end); answers false when
     // the input has ended (at its end or at a Ctrl-Z) and no line is left.
     bool next(std::string& line);
@@ -83,6 +88,7 @@ private:
     bool skipLineFeed_ = false;       // the last line ended at a CR
     bool ended_ = false;
     bool measured_ = false;           // the current line was measured ahead
+    std::function<void()> whileLong_;
 };
 
 // Converts a whole text held in memory into its ZUL bytes.

@@ -38,10 +38,7 @@ void speakDate(int day, int month, int year) {
     speaking::playSound(names::ofSound);
     speaking::playSound(names::monthSound(month));
     speaking::playSound(names::ofSound);
-    if (year >= 2000) qrlenum::speakNumberWords(qrlenum::numberToWords(2000), false);
-    if (year > 2000) speaking::playSound(names::andSound);
-    if (year % 100 != 0)
-        qrlenum::speakNumberWords(qrlenum::numberToWords(static_cast<unsigned>(year % 100)), false);
+    qrlenum::speakNumberWords(qrlenum::numberToWords(static_cast<unsigned>(year)), false);
 }
 
 void speakCurrentTime() {

@@ -7,7 +7,8 @@ namespace qrhora {
 // The day of the week of a Gregorian date, 0 = Sunday.
 int weekdayOf(int day, int month, int year);
 // Weekday, day ("primeiro" for the first), "de", month, "de", year (the
-// year as "dois mil" and its last two digits; before 2000 only those).
+// whole year as a number: "mil novecentos e noventa e nove", "dois mil e
+// cem").
 void speakDate(int day, int month, int year);
 // Hours in the feminine ("uma", "duas") with "hora"/"horas"; then, unless
 // the hour is full, the minutes with "minuto"/"minutos".

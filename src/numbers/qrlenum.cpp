@@ -3,8 +3,10 @@
 // A number is written with fifteen digits (leading zeros) and read as five
 // groups of three: trilhoes, bilhoes, milhoes, mil and the units. Each group
 // is read as hundreds, tens and units joined by " e "; the last group read
-// is joined to the earlier ones by "e ", and a leading "um mil" is said as
-// plain "mil" (but "um milhao" stays).
+// is joined to the earlier ones by "e " only when it is under one hundred or
+// a whole hundred ("mil e cem", "mil e cinco", but "mil novecentos e
+// oitenta"), and a leading "um mil" is said as plain "mil" (but "um milhao"
+// stays).
 //
 // Playing: every word names a recording in the letters directory. The
 // samples after each file's 44-byte header are copied one after another
@@ -99,9 +101,11 @@ std::string numberToWords(std::uint64_t n) {
         groups[i] = groupToWords(digits, i);
         if (!groups[i].empty()) last = i;
     }
+    const std::string lastGroup = digits.substr(static_cast<std::size_t>(3 * last), 3);
+    const bool joinWithE = lastGroup[0] == '0' || (lastGroup[1] == '0' && lastGroup[2] == '0');
     std::string out;
     for (int i = 0; i <= last; ++i) {
-        if (i == last && !out.empty()) out += "e ";
+        if (i == last && !out.empty() && joinWithE) out += "e ";
         out += groups[i];
     }
     if (out.rfind("um mil", 0) == 0 && out.rfind("um milh", 0) != 0) out.erase(0, 3);

@@ -8,6 +8,7 @@
 #include "console/qrcrt.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
+#include "servers/sapi4.hpp"
 #include "speaking/settings.hpp"
 
 namespace servers {
@@ -22,7 +23,11 @@ struct DispatchState {
 };
 
 DispatchState& state() {
-    static DispatchState s;
+    static DispatchState s = [] {
+        DispatchState d;  // every type not taken by another kind is the SAPI 4 voice
+        d.slots[static_cast<std::size_t>(ServerKind::sapi4)] = sapi4::ops();
+        return d;
+    }();
     return s;
 }
 

@@ -591,9 +591,9 @@ LinkRequest linkRequest(const std::string& input) {
     const bool drive = text.size() >= 2 && text[1] == ':' &&
                        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
     if (drive || begins("\\") || begins("/")) return {LinkRequest::executable, text, ""};
-    std::string dir = platform::currentDirectory();
-    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += '\\';
-    return {LinkRequest::executable, dir + text, ""};
+    // Relative to the current directory as it is, not to a spelling of it
+    // in the ANSI code page, which may lead to another folder.
+    return {LinkRequest::executable, ".\\" + text, ""};
 }
 
 bool openLink(const std::string& text) {

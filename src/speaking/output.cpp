@@ -20,10 +20,15 @@
 // With a speech server started, the whole text goes to the server instead.
 #include "speaking/output.hpp"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
+#include "platform/sound/audio.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
+#include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
 #include "servers/sapi5.hpp"
 #include "sound/qrwav.hpp"
@@ -43,6 +48,7 @@ constexpr std::size_t kDatabaseNameLength = 8;
 constexpr std::size_t kSpellDigits = 7;  // digit runs this long are spelled
 constexpr int kRepeatsVoiced = 3;        // repeats of a symbol voiced before clicks
 constexpr int kPauseStep = 50;
+constexpr int kMaxPause = 5000;  // ms: the longest punctuation pause the settings may ask for
 constexpr int kWaitSlice = 20;  // longest sleep between two looks at the player
 constexpr std::uint8_t kHyphen = '-';
 
@@ -106,9 +112,13 @@ void applySpeedSettings() {
     qrtradut::setSynthParams(numberValue(key("CORTEFON"), 0), numberValue(key("SOBRAFON"), 0),
                              numberValue(key("INTERPAL"), 0), flagValue(key("CORTAFALA")),
                              flagValue(key("RAPIDINHO")));
-    s.pauses.fullStop = numberValue(key("PAUSAPONTO"), 250);
-    s.pauses.comma = numberValue(key("PAUSAVIRG"), 150);
-    s.pauses.colon = numberValue(key("PAUSADOISPONTOS"), 200);
+    // The synthesizer bounds its own numbers; the pauses are bounded here.
+    const auto pause = [&](const char* name, int fallback) {
+        return std::clamp(numberValue(key(name), fallback), 0, kMaxPause);
+    };
+    s.pauses.fullStop = pause("PAUSAPONTO", 250);
+    s.pauses.comma = pause("PAUSAVIRG", 150);
+    s.pauses.colon = pause("PAUSADOISPONTOS", 200);
 }
 
 std::string withBackslash(std::string dir) {
@@ -169,6 +179,21 @@ void refuseBraille(const std::string& reason) {
     writeLineSpoken(reason);
 }
 
+// The first file or folder the diphone synthesizer needs that is not
+// there, in the order it looks for them; empty when all are.
+std::string missingForSynthesizer() {
+    const std::string ini = platform::windowsDirectory() + "/QUORIL.INI";
+    if (!platform::fileExists(ini)) return ini;
+    for (const std::string& dir : {qrtradut::lettersDirectory(), qrtradut::diphoneDirectory()})
+        if (!dir.empty() && !platform::directoryExists(dir)) return dir;
+    const std::string& diphones = qrtradut::diphoneDirectory();
+    if (diphones.empty()) return {};
+    const std::string base = diphones + qrtradut::databaseName();
+    for (const std::string& file : {base + ".IND", base + ".DIF", diphones + "regras.rgr", diphones + "portug.exc"})
+        if (!platform::fileExists(file)) return file;
+    return {};
+}
+
 }  // namespace
 
 void startSpeech(int speed, const std::string& dir) {
@@ -181,12 +206,22 @@ void startSpeech(int speed, const std::string& dir) {
 
     const int result = s.synthStartStandIn ? s.synthStartStandIn() : qrtradut::synthStart();
     if (result != 0) {
-        qrcrt::writeLine("Erro de inicializa\xE7\xE3o: " + std::to_string(result));
-        qrcrt::writeLine("Banco de dados de voz: " + qrtradut::databaseName());
+        const std::string first = "Erro de inicializa\xE7\xE3o: " + std::to_string(result);
+        const std::string second = "Banco de dados de voz: " + qrtradut::databaseName();
+        qrcrt::writeLine(first);
+        qrcrt::writeLine(second);
         qrcrt::flushOutput();
+        // Standard error names what is missing, for whoever runs the
+        // program from a script or looks at a log.
+        const std::string missing = missingForSynthesizer();
+        std::string report = platform::cp1252ToUtf8("convzul: " + first + "\n" + second + "\n");
+        if (!missing.empty())
+            report += platform::cp1252ToUtf8("N\xE3o encontrado: ") + platform::toNativeName(missing) + "\n";
+        std::fputs(report.c_str(), stderr);
+        std::fflush(stderr);
         qrtradut::synthStop();
         qrcrt::readLine();
-        qrcrt::closeScreen();
+        qrcrt::closeScreen(1);
     }
 
     s.messageDirectory = withBackslash(dir);
@@ -200,6 +235,20 @@ void startSpeech(int speed, const std::string& dir) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
         s.serverType = server.type;
     }
+
+    // A user who hears nothing must at least find out why on the screen.
+    const std::string noSound = platform::audio::unavailableReason();
+    if (!noSound.empty()) {
+        const std::string line = "Sem som: o dispositivo de som n\xE3o abriu (" + noSound + ")";
+        qrcrt::writeLine(line);
+        std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());
+    }
+}
+
+void showMessage(const std::string& title, const std::string& text) {
+    if (platform::messageBox(title, text)) return;
+    writeLineSpoken(title + ": " + text);
+    waitWhileSpeaking();
 }
 
 void endSpeech() {

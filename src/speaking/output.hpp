@@ -24,6 +24,9 @@ void startSpeech(int speed, const std::string& dir);
 void endSpeech();
 
 // ---- writing and speaking ----
+// A message box; where the desktop cannot show one, the message is written
+// on the text screen and spoken instead, and its speech awaited.
+void showMessage(const std::string& title, const std::string& text);
 // Writes the text at the cursor, flushes, then speaks it.
 void writeSpoken(const std::string& text);
 // writeSpoken, then a line end (CR LF) on the screen.

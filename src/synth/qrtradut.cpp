@@ -164,7 +164,8 @@ bool appendDiphone(std::string name, int mode, double factor) {
         n = static_cast<long>(e.length) - s.cutLength;
         if (n < s.minimumLength) n = std::min<long>(e.length, s.minimumLength);
     }
-    if (n < 0) n = 0;
+    // Whatever the settings, a unit is never read past its end.
+    n = std::clamp<long>(n, 0, e.length);
     const auto count = static_cast<std::size_t>(static_cast<double>(n) * factor);
     if (count == 0 || s.data == nullptr) return true;
     s.readBuffer.resize(count);
@@ -497,9 +498,9 @@ void synthesize(const std::string& phonetic, bool noPunctuationPauses) {
 
 void setSynthParams(int cutLength, int minimumLength, int wordPause, bool cortaFala, bool rapidinho) {
     State& s = st();
-    s.cutLength = cutLength;
-    s.minimumLength = minimumLength;
-    s.wordPause = wordPause;
+    s.cutLength = std::clamp(cutLength, 0, maxUnitLength);
+    s.minimumLength = std::clamp(minimumLength, 0, maxUnitLength);
+    s.wordPause = std::clamp(wordPause, 0, maxWordPause);
     qrwav::waveCutSpeech() = cortaFala;
     qrwav::waveFaster() = rapidinho;
 }

@@ -38,7 +38,11 @@ void synthStop();
 void synthesize(const std::string& phonetic, bool noPunctuationPauses = false);
 // Samples cut from each unstressed unit, the length it is never cut below,
 // the silence between groups; and the two playback accelerations (drop
-// pitch periods, play 1.5 times faster).
+// pitch periods, play 1.5 times faster). The lengths are held to
+// 0..maxUnitLength and the silence to 0..maxWordPause, whatever the
+// settings say.
+constexpr int maxUnitLength = 65535;   // the longest unit an index entry holds
+constexpr int maxWordPause = 2 * sampleRate;
 void setSynthParams(int cutLength, int minimumLength, int wordPause, bool cortaFala,
                     bool rapidinho);
 // The database base name (at most 8 characters; "DIFONES2" at start).

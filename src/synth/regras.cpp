@@ -12,7 +12,8 @@
 // 4. Stress: unless the word carries an acute, grave, circumflex or tilde,
 //    a backwards scan finds the stressed vowel the way Portuguese spelling
 //    implies it (oxytone after i, u, l, n, r, x, z and final om; paroxytone
-//    after a, e, o, am, em, as, es, os) and upper-cases it.
+//    after a, e, o, am, em, as, es, os) and upper-cases it, also when the
+//    mark falls on the word's first letters.
 // 5. The rules rewrite the word: at each position the first rule of the
 //    letter's list whose match, left context and right context all fit
 //    gives the piece; a letter without a rule gives " /_X", the recorded
@@ -235,6 +236,10 @@ void markStress() {
                 break;
         }
     }
+    // A mark chosen on the first letter is still pending when the scan
+    // runs out (vida, linha, ela): apply it.
+    if (state == Stress::markHere) mark(1);
+    else if (state == Stress::markPrevious) mark(2);
 }
 
 // ---- spelling ----

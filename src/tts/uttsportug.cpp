@@ -4,7 +4,9 @@
 // moves past its match. A letter without a rule is silent. Context symbols:
 // left  # vowel, % word start, ] A O Á Â Ó Ô, _ vowel or word start, | N R S;
 // right # vowel, % word end, & L M N R Z, * consonant but L R (not consumed),
-// + E I É Í, [ word end or consonant but H (not consumed), \ optional S.
+// + E I É Í, [ word end or consonant but H (not consumed), \ optional S;
+// both  ^ the letter after it is the stressed one (not consumed), so that a
+// vowel's quality and the split of two vowels can follow the stress.
 #include "tts/uttsportug.hpp"
 
 #include "tts/ttschars.hpp"
@@ -60,7 +62,7 @@ bool matchHolds(const std::string& w, std::size_t p, const std::string& match) {
     return true;
 }
 
-bool leftHolds(const std::string& w, std::size_t p, const std::string& left) {
+bool leftHolds(const std::string& w, std::size_t p, const std::string& left, std::size_t stress) {
     const long n = static_cast<long>(w.size());
     long j = static_cast<long>(p) - 1;
     auto in = [&](long k) { return k >= 1 && k <= n; };
@@ -88,6 +90,9 @@ bool leftHolds(const std::string& w, std::size_t p, const std::string& left) {
             if (!in(j) || !oneOf(c, "NRS")) return false;
             --j;
             break;
+        case '^':
+            if (static_cast<std::size_t>(j + 1) != stress) return false;
+            break;
         default:
             if (!in(j) || c != s) return false;
             --j;
@@ -96,7 +101,8 @@ bool leftHolds(const std::string& w, std::size_t p, const std::string& left) {
     return true;
 }
 
-bool rightHolds(const std::string& w, std::size_t p, const std::string& match, const std::string& right) {
+bool rightHolds(const std::string& w, std::size_t p, const std::string& match, const std::string& right,
+                std::size_t stress) {
     const std::size_t n = w.size();
     std::size_t j = p + match.size();
     for (char s : right) {
@@ -127,6 +133,9 @@ bool rightHolds(const std::string& w, std::size_t p, const std::string& match, c
         case '\\':
             if (in && c == 'S') ++j;
             break;
+        case '^':
+            if (j != stress) return false;
+            break;
         default:
             if (!in || c != s) return false;
             ++j;
@@ -135,19 +144,22 @@ bool rightHolds(const std::string& w, std::size_t p, const std::string& match, c
     return true;
 }
 
-const uttsinic::Rule* chooseRule(const std::string& w, std::size_t p) {
+// The stress position is that of the word (0 for none), for "^".
+const uttsinic::Rule* chooseRule(const std::string& w, std::size_t p, std::size_t stress) {
     const unsigned char c = byte(w[p - 1]);
     if (c < 32) return nullptr;
     for (const uttsinic::Rule& r : uttsinic::rulesFor(c))
-        if (matchHolds(w, p, r.match) && leftHolds(w, p, r.left) && rightHolds(w, p, r.match, r.right)) return &r;
+        if (matchHolds(w, p, r.match) && leftHolds(w, p, r.left, stress) && rightHolds(w, p, r.match, r.right, stress))
+            return &r;
     return nullptr;
 }
 
-// The first phoneme of a word, its marks put aside.
+// The first phoneme of a word, its marks put aside, is a vowel or glide
+// ("@" is the reduced a of amigos).
 bool beginsWithVowel(const std::string& line) {
     std::size_t k = 0;
     while (k < line.size() && (line[k] == '>' || byte(line[k]) == 0xA8)) ++k;
-    return k < line.size() && oneOf(line[k], "aeiouwyEO");
+    return k < line.size() && oneOf(line[k], "aeiouwyEO@");
 }
 
 }  // namespace
@@ -178,7 +190,7 @@ void wordToPhonemes(const std::string& word, std::size_t stress, TextList& list)
     std::string current;
     std::size_t p = 1;
     while (p <= word.size()) {
-        const uttsinic::Rule* r = chooseRule(word, p);
+        const uttsinic::Rule* r = chooseRule(word, p, stress);
         if (!r) {
             ++p;
             continue;

@@ -5,10 +5,21 @@
 // "ponto", the phrasing punctuation stays and any other character is said by
 // its name. Numbers are cut into five groups of three digits (trillions down
 // to units), each group read as hundreds, tens and units and followed by its
-// scale word; "e" joins the last group that is read to the ones before.
+// scale word; "e" joins the last group that is read to the ones before when
+// that group is under a hundred or a whole hundred (mil e cem, but mil
+// novecentos e oitenta).
+//
+// Beyond that a line may hold things a listener expects read as a person
+// would: dates (25/12/2026), clock times (14h30, 9:05, 9h), money (R$
+// 1.234,56, US$ 5, 5 €), ranges of years (1643-1715), units after a number
+// (km/h, °C, kg), nº, roman numerals after a name or in "século XXI",
+// acronyms (spelled unless they can be said as a word), abbreviations with
+// inner stops (a.C.) or at the end of the line, letters glued to digits
+// (sha224) and words separated by a tab.
 #include "tts/uttspreproc.hpp"
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "tts/ttschars.hpp"
@@ -199,7 +210,10 @@ std::string cardinalWords(std::uint64_t value) {
     }
     std::string r;
     for (int g = 0; g < 5; ++g) {
-        if (g == last && !r.empty()) r += "e ";
+        const int value = std::stoi(digits.substr(g * 3, 3));
+        if (g == last && !r.empty() && (value < 100 || value % 100 == 0)) r += "e ";
+        // a thousand inside a number is "mil", never "um mil"
+        if (g == 3 && value == 1 && !r.empty()) parts[g].erase(0, 3);
         r += parts[g];
     }
     if (r.rfind("um mil", 0) == 0 && r.rfind("um milh", 0) != 0) r.erase(0, 3);
@@ -299,6 +313,310 @@ std::string readNumber(const std::string& text, std::size_t& pos) {
     return zeros + cardinalWords(value);
 }
 
+namespace {
+
+// Length of the run of digits at 1-based position p.
+std::size_t digitRun(const std::string& s, std::size_t p) {
+    std::size_t k = 0;
+    while (isDigit(at(s, p + k))) ++k;
+    return k;
+}
+
+std::uint64_t valueOf(const std::string& s, std::size_t p, std::size_t len) {
+    std::uint64_t v = 0;
+    for (std::size_t k = 0; k < len && k < 15; ++k) v = v * 10 + static_cast<std::uint64_t>(s[p - 1 + k] - '0');
+    return v;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Words of a number, without the blank a scale word leaves at the end.
+std::string number(std::uint64_t v) { return ttschars::trim(cardinalWords(v)); }
+
+// The feminine words of a count of hours or reais' cents: uma, duas.
+std::string feminine(std::uint64_t v) {
+    std::string r = number(v);
+    auto ends = [&](const std::string& t) { return r.size() >= t.size() && r.compare(r.size() - t.size(), t.size(), t) == 0 && (r.size() == t.size() || r[r.size() - t.size() - 1] == ' '); };
+    if (ends("um")) r += "a";
+    else if (ends("dois")) r.replace(r.size() - 4, 4, "duas");
+    return r;
+}
+
+std::string counted(std::uint64_t v, const std::string& words, const char* one, const char* many) {
+    return words + " " + cp1252(v == 1 ? one : many);
+}
+
+// 25/12/2026, 1/1/99: day and month in range, a year of two or four digits.
+bool readDate(const std::string& t, std::size_t& pos, std::string& out) {
+    const std::size_t d = digitRun(t, pos);
+    if (d < 1 || d > 2 || at(t, pos + d) != '/') return false;
+    const std::size_t mp = pos + d + 1, m = digitRun(t, mp);
+    if (m < 1 || m > 2 || at(t, mp + m) != '/') return false;
+    const std::size_t yp = mp + m + 1, y = digitRun(t, yp);
+    if ((y != 2 && y != 4) || at(t, yp + y) == '/') return false;
+    const std::uint64_t day = valueOf(t, pos, d), month = valueOf(t, mp, m);
+    if (day < 1 || day > 31 || month < 1 || month > 12) return false;
+    static const char* months[] = {"janeiro", "fevereiro", "março", "abril", "maio", "junho", "julho",
+                                   "agosto", "setembro", "outubro", "novembro", "dezembro"};
+    out = (day == 1 ? std::string("primeiro") : number(day)) + " de " + cp1252(months[month - 1]) + " de " +
+          number(valueOf(t, yp, y)) + " ";
+    pos = yp + y;
+    return true;
+}
+
+// 14h30, 14h30min, 9h, 9:05, 9:05:30.
+bool readTime(const std::string& t, std::size_t& pos, std::string& out) {
+    const std::size_t h = digitRun(t, pos);
+    if (h < 1 || h > 2) return false;
+    const char sep = at(t, pos + h);
+    if (sep != 'h' && sep != ':') return false;
+    const std::uint64_t hours = valueOf(t, pos, h);
+    const std::size_t mp = pos + h + 1, m = digitRun(t, mp);
+    std::uint64_t minutes = 0, seconds = 0;
+    std::size_t end = mp;
+    if (sep == 'h') {
+        if (m != 0 && m != 2) return false;
+        if (m == 2) minutes = valueOf(t, mp, 2);
+        end = mp + m;
+        if (m == 2 && t.compare(end - 1, 3, "min") == 0) end += 3;
+        if (isLetter(at(t, end)) || isDigit(at(t, end))) return false;
+    } else {
+        if (m != 2) return false;
+        minutes = valueOf(t, mp, 2);
+        end = mp + 2;
+        if (at(t, end) == ':' && digitRun(t, end + 1) == 2) {
+            seconds = valueOf(t, end + 1, 2);
+            end += 3;
+            if (seconds > 59) return false;
+        }
+        if (isDigit(at(t, end)) || isLetter(at(t, end))) return false;
+    }
+    if (hours > 23 || minutes > 59) return false;
+    out = counted(hours, feminine(hours), "hora", "horas");
+    if (minutes) out += " e " + counted(minutes, number(minutes), "minuto", "minutos");
+    if (seconds) out += " e " + counted(seconds, number(seconds), "segundo", "segundos");
+    out += " ";
+    pos = end;
+    return true;
+}
+
+// An amount at p: digits with "." between thousands, and "," with two
+// digits of cents. Gives the end position.
+bool amount(const std::string& t, std::size_t p, std::uint64_t& whole, std::uint64_t& cents, bool& hasCents, std::size_t& end) {
+    std::size_t k = digitRun(t, p);
+    if (k == 0) return false;
+    whole = valueOf(t, p, k);
+    std::size_t q = p + k;
+    while (at(t, q) == '.' && digitRun(t, q + 1) == 3) {
+        whole = whole * 1000 + valueOf(t, q + 1, 3);
+        q += 4;
+    }
+    hasCents = at(t, q) == ',' && digitRun(t, q + 1) == 2;
+    cents = hasCents ? valueOf(t, q + 1, 2) : 0;
+    if (hasCents) q += 3;
+    end = q;
+    return true;
+}
+
+std::string money(std::uint64_t whole, std::uint64_t cents, const char* one, const char* many) {
+    std::string r;
+    if (whole || !cents) {
+        r = counted(whole, number(whole), one, many);
+        if (whole >= 1000000 && whole % 1000000 == 0) r = number(whole) + " de " + cp1252(many);
+    }
+    if (cents) r += (r.empty() ? "" : " e ") + counted(cents, number(cents), "centavo", "centavos");
+    return r + " ";
+}
+
+// R$ 1.234,56, US$ 5, € 5, 5 € (the sign before or after the amount).
+bool readMoney(const std::string& t, std::size_t& pos, std::string& out) {
+    struct Sign { const char* text; const char* one; const char* many; };
+    static const Sign signs[] = {{"R$", "real", "reais"}, {"US$", "dólar", "dólares"}, {"\x80", "euro", "euros"}};
+    for (const Sign& s : signs) {
+        const std::size_t len = std::strlen(s.text);
+        if (t.compare(pos - 1, len, s.text) == 0 && !isLetter(at(t, pos - 1))) {
+            std::size_t p = pos + len;
+            if (at(t, p) == ' ') ++p;
+            std::uint64_t whole, cents;
+            bool hasCents;
+            std::size_t end;
+            if (!amount(t, p, whole, cents, hasCents, end) || isDigit(at(t, end))) return false;
+            out = money(whole, cents, s.one, s.many);
+            pos = end;
+            return true;
+        }
+    }
+    if (!isDigit(at(t, pos))) return false;
+    std::uint64_t whole, cents;
+    bool hasCents;
+    std::size_t end;
+    if (!amount(t, pos, whole, cents, hasCents, end)) return false;
+    std::size_t q = end;
+    if (at(t, q) == ' ') ++q;
+    if (byte(at(t, q)) != 0x80) return false;
+    out = money(whole, cents, "euro", "euros");
+    pos = q + 1;
+    return true;
+}
+
+// 1643-1715, 10-20: two numbers, the second above the first and at most
+// 2100 (a telephone number such as 3333-4444 keeps its reading digit by
+// digit).
+bool readRange(const std::string& t, std::size_t& pos, std::string& out) {
+    const std::size_t a = digitRun(t, pos);
+    if (a < 1 || a > 4 || at(t, pos + a) != '-') return false;
+    const std::size_t bp = pos + a + 1, b = digitRun(t, bp);
+    if (b < 1 || b > 4 || at(t, bp + b) == '-' || at(t, bp + b) == '.' || at(t, bp + b) == ',') return false;
+    const std::uint64_t from = valueOf(t, pos, a), to = valueOf(t, bp, b);
+    if (from >= to || to > 2100 || at(t, pos) == '0' || at(t, bp) == '0') return false;
+    out = number(from) + " a " + number(to) + " ";
+    pos = bp + b;
+    return true;
+}
+
+// A unit right after a number (one blank allowed): its name, singular for
+// exactly one.
+bool readUnit(const std::string& t, std::size_t& pos, bool one, std::string& out) {
+    struct Unit { const char* text; const char* single; const char* plural; };
+    static const Unit units[] = {
+        {"km/h", "quilômetro por hora", "quilômetros por hora"}, {"km", "quilômetro", "quilômetros"},
+        {"kg", "quilo", "quilos"}, {"cm", "centímetro", "centímetros"}, {"mm", "milímetro", "milímetros"},
+        {"mg", "miligrama", "miligramas"}, {"ml", "mililitro", "mililitros"}, {"m", "metro", "metros"},
+        {"g", "grama", "gramas"}, {"KB", "quilobyte", "quilobytes"}, {"MB", "megabyte", "megabytes"},
+        {"GB", "gigabyte", "gigabytes"}, {"\xB0" "C", "grau Celsius", "graus Celsius"},
+        {"\xBA" "C", "grau Celsius", "graus Celsius"}, {"\xB0" "F", "grau Fahrenheit", "graus Fahrenheit"},
+        {"\xB0", "grau", "graus"}, {"\x80", "euro", "euros"}};
+    std::size_t p = pos;
+    if (at(t, p) == ' ') ++p;
+    for (const Unit& u : units) {
+        const std::size_t len = std::strlen(u.text);
+        if (t.compare(p - 1, len, u.text) != 0 || isLetter(at(t, p + len)) || isDigit(at(t, p + len))) continue;
+        out = cp1252(one ? u.single : u.plural) + " ";
+        pos = p + len;
+        return true;
+    }
+    return false;
+}
+
+// The value of a roman numeral written in capitals, or 0.
+int romanValue(const std::string& w) {
+    if (w.empty() || w.size() > 12) return 0;
+    auto digit = [](char c) {
+        switch (c) {
+        case 'I': return 1; case 'V': return 5; case 'X': return 10; case 'L': return 50;
+        case 'C': return 100; case 'D': return 500; case 'M': return 1000; default: return 0;
+        }
+    };
+    int v = 0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        const int d = digit(w[i]);
+        if (!d) return 0;
+        v += i + 1 < w.size() && digit(w[i + 1]) > d ? -d : d;
+    }
+    if (v <= 0 || v >= 4000) return 0;
+    static const std::pair<int, const char*> parts[] = {{1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"},
+        {90, "XC"}, {50, "L"}, {40, "XL"}, {10, "X"}, {9, "IX"}, {5, "V"}, {4, "IV"}, {1, "I"}};
+    std::string again;
+    for (int rest = v; const auto& [n, s] : parts)
+        while (rest >= n) { again += s; rest -= n; }
+    return again == w ? v : 0;
+}
+
+// The word before 1-based position p (letters only), skipping blanks and
+// one full stop.
+std::string wordBefore(const std::string& t, std::size_t p) {
+    std::size_t e = p - 1;
+    while (e >= 1 && t[e - 1] == ' ') --e;
+    if (e >= 1 && t[e - 1] == '.') --e;
+    std::size_t b = e;
+    while (b >= 1 && isLetter(t[b - 1])) --b;
+    return t.substr(b, e - b);
+}
+
+// XXI in "século XXI" or "Rua XV" is a number; II after a name (D. Pedro
+// II) an ordinal up to ten and a number beyond.
+bool readRoman(const std::string& t, std::size_t& pos, std::string& out) {
+    if (pos > 1 && isLetter(at(t, pos - 1))) return false;
+    std::size_t e = pos;
+    while (isLetter(at(t, e))) ++e;
+    if (isDigit(at(t, e)) || at(t, e) == '-') return false;
+    const std::string w = t.substr(pos - 1, e - pos);
+    const int v = romanValue(w);
+    if (!v) return false;
+    const std::string before = wordBefore(t, pos);
+    if (before.empty()) return false;
+    static const char* counting[] = {"século", "séculos", "rua", "avenida", "capítulo", "cap", "volume", "vol",
+                                     "tomo", "parte", "artigo", "art", "ato", "livro", "título", "inciso", "anexo"};
+    const std::string low = ttschars::lower(before);
+    bool count = false;
+    for (const char* c : counting) count = count || low == cp1252(c);
+    const bool name = before.size() >= 2 && byte(before[0]) == byte(ttschars::upper(before[0])) &&
+                      ttschars::lower(before.substr(1)) == before.substr(1) && !isDigit(before[0]);
+    if (count) out = number(static_cast<std::uint64_t>(v));
+    else if (name && w.find_first_not_of("IVX") == std::string::npos)
+        out = v <= 10 ? ordinalWords(Gender::masculine, static_cast<std::uint64_t>(v)) : number(static_cast<std::uint64_t>(v));
+    else return false;
+    pos = e;
+    return true;
+}
+
+bool isVowelLetter(char c) {
+    return isLetter(c) && !isConsonant(c);
+}
+
+// Whether a word in capitals can be said as Portuguese syllables: an onset
+// (one consonant, or a consonant with l or r, ch, lh, nh, qu, gu), vowels,
+// and a coda of l r s z m n x (or ns, rs).
+bool sayable(const std::string& w, std::size_t i) {
+    if (i == w.size()) return true;
+    static const char* onsets2[] = {"BL", "BR", "CL", "CR", "DR", "FL", "FR", "GL", "GR", "PL", "PR", "TR", "TL",
+                                    "VR", "CH", "LH", "NH", "QU", "GU"};
+    std::vector<std::size_t> starts;
+    for (const char* o : onsets2)
+        if (w.compare(i, 2, o) == 0) starts.push_back(i + 2);
+    if (i < w.size() && isConsonant(w[i])) starts.push_back(i + 1);
+    starts.push_back(i);
+    for (std::size_t v : starts) {
+        std::size_t e = v;
+        while (e < w.size() && e - v < 3 && isVowelLetter(w[e])) ++e;
+        if (e == v) continue;
+        if (sayable(w, e)) return true;
+        for (std::size_t c = 1; c <= 2 && e + c <= w.size(); ++c) {
+            const std::string coda = w.substr(e, c);
+            const bool ok = c == 1 ? std::string("LRSZMNX").find(coda[0]) != std::string::npos : coda == "NS" || coda == "RS";
+            if (ok && sayable(w, e + c)) return true;
+        }
+    }
+    return false;
+}
+
+bool isCapitalWord(const std::string& w) {
+    if (w.size() < 2) return false;
+    for (char c : w)
+        if (!isLetter(c) || ttschars::upper(c) != c) return false;
+    return true;
+}
+
+// a.C., d.C., p.ex.: a listed abbreviation with stops inside, followed by a
+// full stop and a blank or the end of the line.
+bool readDotted(const std::string& t, std::size_t& pos, std::string& out) {
+    if (pos > 1 && isLetter(at(t, pos - 1))) return false;
+    for (const Abbreviation& a : state.table) {
+        const std::size_t len = a.abbreviation.size();
+        if (a.abbreviation.find('.') == std::string::npos || pos - 1 + len > t.size()) continue;
+        if (ttschars::upper(t.substr(pos - 1, len)) != a.abbreviation || at(t, pos + len) != '.') continue;
+        const char after = at(t, pos + len + 1);
+        if (after != '\0' && !isSpace(after)) continue;
+        out = a.expansion;
+        pos += len + 1;
+        if (after == '\0') out += '.';
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string normaliseText(const std::string& text) {
     const Words& w = words();
     const std::size_t n = text.size();
@@ -314,23 +632,45 @@ std::string normaliseText(const std::string& text) {
         } else if (c == '-' && pos < n && isDigit(text[pos])) {
             r += w.minus;
             ++pos;
+        } else if (std::string said; readMoney(text, pos, said) || (isDigit(c) && (readDate(text, pos, said) ||
+                                         readTime(text, pos, said) || readRange(text, pos, said)))) {
+            r += said;
         } else if (isDigit(c)) {
+            const std::size_t start = pos;
             r += readNumber(text, pos) + " ";
+            bool one = pos == start + 1 && c == '1';
             while (pos < n && (text[pos - 1] == ',' || text[pos - 1] == '.') && isDigit(text[pos])) {
                 r += text[pos - 1] == ',' ? w.comma : w.point;
                 ++pos;
                 r += readNumber(text, pos) + " ";
+                one = false;
             }
+            if (std::string unit; isDigit(at(text, pos - 1)) && readUnit(text, pos, one, unit)) r += unit;
+        } else if ((c == 'n' || c == 'N') && !isLetter(at(text, pos - 1)) &&
+                   (byte(at(text, pos + 1)) == 0xBA || byte(at(text, pos + 1)) == 0xB0)) {
+            r += cp1252("número ");
+            pos += at(text, pos + 2) == '.' ? 3 : 2;
+        } else if (std::string said; isLetter(c) && (readDotted(text, pos, said) || readRoman(text, pos, said))) {
+            r += said;
         } else if (isLetter(c)) {
             std::string word = scanWord(text, pos);
             std::string expansion;
-            if (at(text, pos) == '.' && at(text, pos + 1) == ' ') expansion = findAbbreviation(word);
+            const char after = at(text, pos + 1);
+            const bool lineEnd = after == '\0' || after == '\r' || after == '\n' || after == '\t';
+            if (at(text, pos) == '.' && (after == ' ' || lineEnd)) expansion = findAbbreviation(word);
             if (!expansion.empty()) {
                 r += expansion;
+                if (lineEnd) r += '.';
                 ++pos;
+            } else if (isCapitalWord(word) && word.find('-') == std::string::npos && !sayable(word, 0)) {
+                for (char l : word) r += (r.empty() || r.back() == ' ' ? "" : " ") + ttschars::trim(charName(byte(l)));
             } else {
                 r += word;
             }
+            if (isDigit(at(text, pos))) r += ' ';  // sha224
+        } else if (byte(c) == 0x80) {
+            r += " euro ";
+            ++pos;
         } else if (pos + 2 <= n && text.compare(pos - 1, 3, "...") == 0) {
             r += "... ";
             pos += 3;
@@ -338,8 +678,8 @@ std::string normaliseText(const std::string& text) {
             r += " ponto ";
             ++pos;
         } else {
-            if (isKeptPunctuation(c))
-                r += c;
+            if (isKeptPunctuation(c) || c == '\t')
+                r += c == '\t' ? ' ' : c;
             else if (c != '\t' && c != '\n' && c != '\r')
                 r += " " + charName(byte(c)) + " ";
             ++pos;

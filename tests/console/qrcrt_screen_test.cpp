@@ -256,6 +256,23 @@ TEST_F(Screen, SizeLimits) {
     EXPECT_EQ(info.minTrackHeight, 4 * ch + 2 * m.frameHeight + m.captionHeight);
 }
 
+// On a 1024-pixel work area the cell taken from it (13 wide) would push the
+// 80th column out of the window: it is cut to what fits; a configured size
+// is kept.
+TEST_F(Screen, CellFitsTheWorkArea) {
+    struct Case {
+        const char* video;
+        std::pair<int, int> asked;
+    };
+    const Case cases[] = {{"", {12, 28}}, {"LARGURALETRA=13\nALTURALETRA=30\n", {13, 30}}};
+    for (const Case& c : cases) {
+        support::freshSystem(support::Sound::untouched);
+        settings(std::string("[VIDEO]\n") + c.video);
+        qrcrt::openScreen();
+        EXPECT_EQ(platform::headless::fontAsked(), c.asked) << c.video;
+    }
+}
+
 TEST_F(Screen, MagnifierFollowsTheMouse) {
     settings("[VIDEO]\nAMPLIF=0\n");  // 0 would leave no view: it takes 2
     qrcrt::openScreen();

@@ -3,10 +3,21 @@
 // and the exit code of every way the run can end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
+#include <new>
 #include <random>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "console/qrcrt.hpp"
@@ -260,6 +271,161 @@ TEST_F(ConverterFlow, OutputFailuresEndWithCodeOne) {
         EXPECT_FALSE(shows(o, converter::doneText)) << c.what;
         EXPECT_EQ(readFile(path("in.txt")), input) << c.what;
     }
+}
+
+// Waits on its own thread until the screen shows a text (or, with an
+// empty text, until both names were taken), then acts as the user would.
+// A run that does not end within a minute after that gets the fallback,
+// so that a fault ends the test instead of hanging it.
+class UserAtTheWindow {
+public:
+    UserAtTheWindow(std::string shown, std::function<void()> act, std::function<void()> fallback)
+        : thread_([this, shown = std::move(shown), act = std::move(act), fallback = std::move(fallback)] {
+              if (!waitFor([&] { return screenShows(shown); })) return;
+              act();
+              std::unique_lock<std::mutex> g(lock_);
+              if (!ended_.wait_for(g, std::chrono::seconds(60), [&] { return done_; })) {
+                  gaveUp_ = true;
+                  g.unlock();
+                  fallback();
+              }
+          }) {}
+    ~UserAtTheWindow() { finish(); }
+    void finish() {
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            done_ = true;
+        }
+        ended_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    bool gaveUp() const { return gaveUp_; }
+
+private:
+    static bool screenShows(const std::string& text) {
+        if (text.empty())
+            return platform::headless::pendingInput() == 0 &&
+                   screenShows(converter::askOutputText);
+        for (const std::string& call : platform::headless::drawCalls())
+            if (call.find(text) != std::string::npos) return true;
+        return false;
+    }
+    bool waitFor(const std::function<bool()>& ready) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        std::unique_lock<std::mutex> g(lock_);
+        while (!ready()) {
+            if (done_ || std::chrono::steady_clock::now() > until) return false;
+            ended_.wait_for(g, std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    std::mutex lock_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::atomic<bool> gaveUp_{false};
+    std::thread thread_;
+};
+
+// Ways out while the input or the output would hold the run for ever: the
+// window's close button and Ctrl+Break are heard, and a named pipe without
+// a reader is an output failure, not a wait.
+TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
+    ASSERT_EQ(::mkfifo(path("in.fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("out.fifo").c_str(), 0600), 0);
+    std::string lines;
+    for (int i = 1; i <= 50; ++i) lines += "linha " + std::to_string(i) + "\r\n";
+    int writer = -1;
+    std::string atExit;  // the output file as the process ends
+    platform::setExitHandler([&](int code) {
+        atExit = readFile(path("out.zul"));
+        throw ProcessEnded{code};
+    });
+    auto press = [](std::uint32_t vk, std::uint8_t mods) {
+        return [vk, mods] {
+            platform::headless::setKeysWhenWaiting(false);
+            platform::headless::keyDown(vk, mods);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::string in, out;
+        std::string shown;  // what the user waits for before acting
+        std::function<void()> act, fallback;
+        int exitCode;  // -2: whatever closing the window gives
+        bool box;
+        std::string kept;  // in out.zul when the process ends
+    };
+    const Case cases[] = {
+        {"endless line from /dev/zero, then Ctrl+Break", "/dev/zero", path("out.zul"), "",
+         press(platform::VK_CANCEL, platform::MOD_CTRL), [] { std::_Exit(3); }, 255, false, ""},
+        {"window closed while a pipe is being read", path("in.fifo"), path("out.zul"), "linha 50",
+         [] {
+             platform::headless::setKeysWhenWaiting(false);
+             platform::headless::closeButton();
+         },
+         [&] {
+             ::close(writer);
+             writer = -1;
+         },
+         -2, false, zul::encodeText(lines)},
+        {"output pipe without a reader", path("in.txt"), path("out.fifo"), "", [] {},
+         [&] { (void)::open(path("out.fifo").c_str(), O_RDONLY | O_NONBLOCK); }, 1, true, ""},
+    };
+    writeFile(path("in.txt"), lines);
+    for (const auto& c : cases) {
+        freshConsole();
+        fs::remove(path("out.zul"));
+        atExit.clear();
+        std::thread feeder;
+        if (c.in == path("in.fifo"))
+            feeder = std::thread([&] {
+                writer = ::open(path("in.fifo").c_str(), O_WRONLY);
+                if (writer >= 0) (void)!::write(writer, lines.data(), lines.size());
+            });
+        UserAtTheWindow user(c.shown, c.act, c.fallback);
+        Outcome o = run(c.in, c.out);
+        user.finish();
+        if (feeder.joinable()) feeder.join();
+        if (writer >= 0) ::close(writer);
+        writer = -1;
+        EXPECT_FALSE(user.gaveUp()) << c.what << ": the run did not end";
+        if (c.exitCode != -2) {
+            EXPECT_EQ(o.exitCode, c.exitCode) << c.what;
+        }
+        EXPECT_NE(o.exitCode, -1) << c.what;
+        EXPECT_EQ(o.boxes.size(), c.box ? 1u : 0u) << c.what;
+        EXPECT_FALSE(shows(o, converter::doneText)) << c.what;
+        if (!c.kept.empty()) {
+            EXPECT_EQ(atExit, c.kept) << c.what;
+        }
+    }
+}
+
+// A line larger than memory fails the read like any input failure; the
+// lines before it stay in the output.
+TEST_F(ConverterFlow, LineLargerThanMemoryIsAnInputFailure) {
+    struct Exhausting : zul::ByteSource {
+        bool first = true;
+        std::size_t read(char* buffer, std::size_t size) override {
+            if (!first) throw std::bad_alloc();  // as the growing line would
+            first = false;
+            const std::string text = "um\r\ndois\r\nmuito longa";
+            std::copy(text.begin(), text.end(), buffer);
+            return std::min(size, text.size());
+        }
+    } source;
+    platform::OutputFile out;
+    ASSERT_EQ(out.create(path("out.zul")), 0);
+    try {
+        converter::convertLines(source, "grande.txt", out, "out.zul", nullptr);
+        ADD_FAILURE() << "no error";
+    } catch (const converter::IoError& e) {
+        EXPECT_EQ(e.code, 100);
+        EXPECT_NE(e.text().find("grande.txt"), std::string::npos) << e.text();
+    }
+    EXPECT_EQ(out.close(), 0);
+    EXPECT_EQ(readFile(path("out.zul")), zul::encodeText("um\r\ndois\r\n"));
 }
 
 }  // namespace

@@ -43,8 +43,13 @@ TEST_F(TimeReading, Dates) {
     const Case cases[] = {
         {1, 3, 2005, {"_Terca", "_primeir", "_de", "_Marco", "_de", "_dois", "_mil", "_e", "_cinco"}},
         {15, 11, 2000, {"_Quarta", "_quinze", "_de", "_Novembr", "_de", "_dois", "_mil"}},
-        {31, 12, 1999, {"_Sexta", "_trinta", "_e", "_um", "_de", "_Dezembr", "_de", "_noventa", "_e", "_nove"}},
-        {2, 2, 2100, {"_Terca", "_dois", "_de", "_Feverei", "_de", "_dois", "_mil", "_e"}},
+        {31, 12, 1999,
+         {"_Sexta", "_trinta", "_e", "_um", "_de", "_Dezembr", "_de", "_mil", "_novecen", "_e", "_noventa", "_e",
+          "_nove"}},
+        {1, 1, 2100, {"_Sexta", "_primeir", "_de", "_Janeiro", "_de", "_dois", "_mil", "_e", "_cem"}},
+        {15, 6, 2123,
+         {"_Terca", "_quinze", "_de", "_Junho", "_de", "_dois", "_mil", "_cento", "_e", "_vinte", "_e", "_tres"}},
+        {1, 1, 1900, {"_Segunda", "_primeir", "_de", "_Janeiro", "_de", "_mil", "_e", "_novecen"}},
     };
     for (const Case& c : cases) {
         platform::waveout::test::reset();

@@ -29,13 +29,19 @@ TEST(NumberWords, Numbers) {
         {1000, "mil "},
         {1001, "mil e um"},
         {1100, "mil e cem"},
-        {1234, "mil e duzentos e trinta e quatro"},
+        {1234, "mil duzentos e trinta e quatro"},
+        {1980, "mil novecentos e oitenta"},
+        {1900, "mil e novecentos"},
+        {2099, "dois mil e noventa e nove"},
+        {2123, "dois mil cento e vinte e tres"},
         {2000, "dois mil "},
         {101000, "cento e um mil "},
-        {345678, "trezentos e quarenta e cinco mil e seiscentos e setenta e oito"},
-        {999999, "novecentos e noventa e nove mil e novecentos e noventa e nove"},
+        {345678, "trezentos e quarenta e cinco mil seiscentos e setenta e oito"},
+        {999999, "novecentos e noventa e nove mil novecentos e noventa e nove"},
         {1000000, "um milh\xE3o "},
         {1001000, "um milh\xE3o e um mil "},  // only a leading "um mil" loses its "um"
+        {1250000, "um milh\xE3o duzentos e cinquenta mil "},
+        {1200000, "um milh\xE3o e duzentos mil "},
         {2000300, "dois milh\xF5" "es e trezentos"},
         {12000019, "doze milh\xF5" "es e dezenove"},
         {2300400, "dois milh\xF5" "es trezentos mil e quatrocentos"},
@@ -45,7 +51,7 @@ TEST(NumberWords, Numbers) {
         {2000000000001, "dois trilh\xF5" "es e um"},
         {999999999999999,
          "novecentos e noventa e nove trilh\xF5" "es novecentos e noventa e nove bilh\xF5"
-         "es novecentos e noventa e nove milh\xF5" "es novecentos e noventa e nove mil e "
+         "es novecentos e noventa e nove milh\xF5" "es novecentos e noventa e nove mil "
          "novecentos e noventa e nove"},
     };
     for (const Case& c : cases) EXPECT_EQ(numberToWords(c.n), c.words) << c.n;

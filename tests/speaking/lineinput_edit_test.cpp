@@ -471,3 +471,38 @@ TEST_F(LineEdit, ControlBytesInTheFieldDoNotMoveTheScreen) {
     EXPECT_EQ(text, "a\x07" "b\x08" "c") << "pasted unchanged";
     EXPECT_EQ(screenRow(5), padded("  a b c"));
 }
+
+// A digit typed while "_VELOC" still plays: the message is cut, and the
+// digit's letter plays to its end before the synthesizer restarts.
+TEST_F(LineEdit, ADigitTypedDuringTheSpeedMessageIsHeardToItsEnd) {
+    namespace wt = platform::waveout::test;
+    sound("_VELOC");
+    letters("4");
+    speaking::startSpeech(3, "");
+    // The message plays until a key cuts it; the letter's block ends the
+    // next time the program pumps, as a device's notice reaches it.
+    wt::setAutoFinish(false);
+    constexpr std::uint32_t kLetterEnds = platform::WM_USER + 77;
+    afterBlock_ = [&](std::size_t) {
+        if (log_.back() == "play 4") platform::postMessage(0, kLetterEnds);
+    };
+    qrcrt::setMessageHook([&](const platform::Msg& m) {
+        if (m.message != kLetterEnds) return false;
+        wt::finishBlocks();
+        return true;
+    });
+    speaking::setSynthesizerForTests(
+        [&] {
+            log_.push_back("synth start, " + std::to_string(wt::pending()) + " pending, " +
+                           std::to_string(wt::resets()) + " reset");
+            return 0;
+        },
+        {});
+    key(platform::VK_F4, MOD_CTRL);
+    type("4\r");
+    std::string text;
+    edit(text);
+    EXPECT_EQ(log_, (Log{"play _VELOC", "play 4", "synth start, 0 pending, 1 reset"}))
+        << "only the message was cut";
+    EXPECT_EQ(speaking::speechSpeed(), 4);
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "output_fixture.hpp"
@@ -99,6 +100,8 @@ protected:
     }
 
     std::vector<std::string> log_;
+    // Runs after each block is logged, with its number.
+    std::function<void(std::size_t)> afterBlock_;
 
 private:
     template <class F>
@@ -118,6 +121,7 @@ private:
         else if (startsWith(b, speaking::warningImage(), 16)) log_.push_back("warning");
         else if (!b.empty() && names_.count(b[0])) log_.push_back(names_[b[0]]);
         else log_.push_back("block");
+        if (afterBlock_) afterBlock_(n);
     }
     static bool startsWith(const std::vector<std::uint8_t>& block, const std::vector<std::uint8_t>& image,
                            std::size_t n) {

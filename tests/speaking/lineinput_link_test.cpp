@@ -11,7 +11,6 @@ class Link : public EchoTest {};
 
 TEST_F(Link, WhatATextAsksFor) {
     settings("[QUORIL]\nPROG.HTM=navegador\nPROG.TXT=editor\n");
-    const std::string cwd = platform::currentDirectory();
     struct Case {
         const char* text;
         Kind kind;
@@ -26,8 +25,8 @@ TEST_F(Link, WhatATextAsksFor) {
         {"nota.TxT.old", Kind::withProgram, "editor", "nota.TxT.old"},
         {"nota.doc", Kind::document, "", "nota.doc"},
         {"txt", Kind::withProgram, "editor", "txt"},  // no full stop: the first three
-        {"jogo.exe", Kind::executable, cwd + "\\jogo.exe", ""},
-        {"Comando", Kind::executable, cwd + "\\Comando", ""},
+        {"jogo.exe", Kind::executable, ".\\jogo.exe", ""},
+        {"Comando", Kind::executable, ".\\Comando", ""},
         {"c:\\bin\\jogo.exe", Kind::executable, "c:\\bin\\jogo.exe", ""},
         {"\\bin\\a.com", Kind::executable, "\\bin\\a.com", ""},
         {"/usr/bin/a.com", Kind::executable, "/usr/bin/a.com", ""},

@@ -4,6 +4,8 @@
 #include "output_fixture.hpp"
 
 #include <algorithm>
+#include <fstream>
+#include <random>
 
 #include "speaking/sounds.hpp"
 
@@ -88,6 +90,21 @@ TEST_F(StartSpeech, PerSpeedSettings) {
     EXPECT_FALSE(qrwav::waveCutSpeech());
     EXPECT_TRUE(qrwav::waveFaster());
     EXPECT_EQ(qrtradut::databaseName(), "ABCDEFGH") << "no name for speed 3: the one in use stays";
+}
+
+// Pauses out of range are held to 0..5 s.
+TEST_F(StartSpeech, PausesOutOfRangeAreBounded) {
+    struct Case { const char* value; int pause; };
+    const Case cases[] = {{"2147483647", 5000}, {"5001", 5000}, {"-1", 0}, {"-2147483648", 0}, {"4999", 4999}};
+    for (const Case& c : cases) {
+        freshOutput();
+        const std::string v = c.value;
+        settings("[SINTETIZADOR]\nPAUSAPONTO1=" + v + "\nPAUSAVIRG1=" + v + "\nPAUSADOISPONTOS1=" + v + "\n");
+        speaking::startSpeech(1, "");
+        EXPECT_EQ(speaking::pauses().fullStop, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().comma, c.pause) << c.value;
+        EXPECT_EQ(speaking::pauses().colon, c.pause) << c.value;
+    }
 }
 
 TEST_F(StartSpeech, Directories) {
@@ -189,7 +206,7 @@ TEST_F(StartSpeech, SynthesizerFailureStopsTheProgram) {
     } catch (const ProcessEnded& e) {
         code = e.code;
     }
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 1);
     // The screen is gone with the window; what was painted tells.
     std::string painted;
     for (const std::string& call : platform::headless::drawCalls()) painted += call.substr(call.find(':') + 1) + "\n";
@@ -224,6 +241,61 @@ TEST_F(StartSpeech, BrailleThatTheWindowCannotOfferIsRefusedAloud) {
     EXPECT_EQ(trace_.front(), "words Teclado braille indispon\xEDvel");
 }
 
+// The real synthesizer without what it needs: the messages on the screen,
+// a failure exit code, and standard error naming what is missing.
+TEST_F(StartSpeech, MissingVoiceFilesAreNamedOnStandardError) {
+    namespace fs = std::filesystem;
+    // Short folder names: the synthesizer holds directories of limited length.
+    const fs::path base = fs::temp_directory_path() / ("qv" + std::to_string(std::random_device{}() % 100000));
+    const fs::path letters = base / "letras", diphones = base / "difones";
+    fs::create_directories(letters);
+    fs::create_directories(diphones);
+    const std::string dirs = "[TRADUTOR]\nDIRLETRAS=" + letters.string() + "\nDIRDIFONES=" + diphones.string() +
+                             "\n[SINTETIZADOR]\nDIFONES1=VOZ\nDIFONES2=VOZ\nDIFONES3=VOZ\nDIFONES4=VOZ\nDIFONES5=VOZ\n";
+    struct Case {
+        const char* what;
+        std::string ini;  // empty: no settings file at all
+        std::vector<std::string> files;
+        std::string named;
+    };
+    const Case cases[] = {
+        {"no settings file", "", {}, (dir_ / "QUORIL.INI").string()},
+        {"no diphone folder", "[TRADUTOR]\nDIRLETRAS=" + letters.string() + "\nDIRDIFONES=" + (base / "nada").string() +
+                                  "\n",
+         {}, (base / "nada").string()},
+        {"no database", dirs, {}, (diphones / "VOZ.IND").string()},
+        {"no rules", dirs, {"VOZ.IND", "VOZ.DIF"}, (diphones / "regras.rgr").string()},
+    };
+    speaking::setSynthesizerForTests({}, {});
+    platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
+    for (const auto& c : cases) {
+        for (const char* f : {"VOZ.IND", "VOZ.DIF"}) fs::remove(diphones / f);
+        for (const auto& f : c.files) std::ofstream(diphones / f) << "";
+        if (c.ini.empty()) fs::remove(dir_ / "QUORIL.INI");
+        else settings(c.ini);
+        platform::headless::reset();
+        qrcrt::resetForTests();
+        platform::headless::setKeysWhenWaiting(true);
+        platform::headless::typeText("\r");
+        int code = -1;
+        testing::internal::CaptureStderr();
+        try {
+            speaking::startSpeech(0, "");
+        } catch (const ProcessEnded& e) {
+            code = e.code;
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        std::string painted;
+        for (const std::string& call : platform::headless::drawCalls()) painted += call.substr(call.find(':') + 1);
+        EXPECT_NE(code, 0) << c.what;
+        EXPECT_NE(code, -1) << c.what;
+        EXPECT_NE(painted.find("Erro de inicializa\xE7\xE3o:"), std::string::npos) << c.what;
+        EXPECT_NE(err.find("Erro de inicializa"), std::string::npos) << c.what << ": " << err;
+        EXPECT_NE(err.find(c.named), std::string::npos) << c.what << ": " << err;
+    }
+    fs::remove_all(base);
+}
+
 TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
     speaking::startSpeech(0, "");
     speaking::writeLineSpoken("Qual o arquivo?");
@@ -232,4 +304,23 @@ TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
     EXPECT_EQ(row(2), "fim");
     EXPECT_EQ(qrcrt::cursorColumn(), 4);
     EXPECT_EQ(trace_, (std::vector<std::string>{"words Qual o arquivo", "letter 63", "words fim "}));
+}
+
+// Without a sound device the user is told so on the screen; a message box
+// the desktop cannot show is written and spoken instead.
+TEST_F(StartSpeech, WhatCannotBeHeardOrShownIsWritten) {
+    {
+        support::ScopedEnv audio("QUORIL_AUDIO", "sdl");
+        support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+        speaking::startSpeech(0, "");
+    }
+    EXPECT_EQ(row(1).rfind("Sem som: o dispositivo de som n\xE3o abriu (", 0), 0u) << row(1);
+
+    speaking::showMessage("convzul", "caixa");
+    EXPECT_EQ(platform::headless::messageBoxes(), std::vector<std::string>{"convzul: caixa"});
+    const int rowAfter = qrcrt::cursorRow();
+    platform::headless::setMessageBoxesShown(false);
+    speaking::showMessage("convzul", "Erro de entrada");
+    EXPECT_EQ(row(rowAfter), "convzul: Erro de entrada");
+    EXPECT_NE(trace_.back().find("Erro de entrada"), std::string::npos) << trace_.back();
 }

@@ -31,7 +31,7 @@ TEST_F(SpeakText, Pieces) {
     const Case cases[] = {
         {"007", {"zero", "zero", "number sete"}},
         {"1234567", {letter('1'), letter('2'), letter('3'), letter('4'), letter('5'), letter('6'), letter('7')}},
-        {"123456", {"number cento e vinte e tres mil e quatrocentos e cinquenta e seis"}},
+        {"123456", {"number cento e vinte e tres mil quatrocentos e cinquenta e seis"}},
         {"12-34", {letter('1'), letter('2'), letter('-'), letter('3'), letter('4')}},
         {"-5", {"minus", "number cinco"}},
         {"10", {"number dez"}},

@@ -13,6 +13,7 @@
 #include "platform/window/window.hpp"
 #include "review/review.hpp"
 #include "servers/dispatch.hpp"
+#include "servers/sapi4.hpp"
 #include "servers/sapi5.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/lineinput.hpp"
@@ -39,6 +40,7 @@ inline void resetModules() {
     speaking::resetSoundsForTests();
     speaking::resetSettingsForTests();
     servers::sapi5::resetForTests();
+    servers::sapi4::resetForTests();
     servers::resetForTests();
     platform::com::resetForTests();
     qrtradut::resetForTests();

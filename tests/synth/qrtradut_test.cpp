@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -191,6 +192,28 @@ TEST_F(Synth, UnitsCutUnlessStressed) {
     EXPECT_EQ(say("[ka]"), (Runs{{10, 600}}));
     qrtradut::setSynthParams(900, 350, 100, false, false);
     EXPECT_EQ(say("[ka]"), (Runs{{10, 350}}));
+}
+
+// Settings out of range: a unit is never read past its end nor cut below
+// nothing, and a gap between words lasts two seconds at most.
+TEST_F(Synth, SettingsOutOfRangeAreBounded) {
+    ASSERT_EQ(qrtradut::synthStart(), 0);
+    struct Case { int cut, minimum, pause; std::string phonetic; Runs expected; };
+    constexpr int most = std::numeric_limits<int>::max(), least = std::numeric_limits<int>::min();
+    const std::vector<Case> cases = {
+        {-100000000, 0, 100, "[ka]", {{10, 1000}}},
+        {-1, 0, 100, "[ka]", {{10, 1000}}},
+        {400, most, 100, "[ka]", {{10, 1000}}},
+        {400, -5000, 100, "[ka]", {{10, 600}}},
+        {most, 0, 100, "[ka]", {}},
+        {400, 0, 1000000, "[ka][ka]", {{10, 600}, {128, 22000}, {10, 600}}},
+        {400, 0, -100, "[ka][ka]", {{10, 1200}}},
+        {least, least, most, "[ka][ka]", {{10, 1000}, {128, 22000}, {10, 1000}}},
+    };
+    for (const auto& c : cases) {
+        qrtradut::setSynthParams(c.cut, c.minimum, c.pause, false, false);
+        EXPECT_EQ(say(c.phonetic), c.expected) << c.cut << " " << c.minimum << " " << c.pause;
+    }
 }
 
 TEST_F(Synth, GroupsSplitsAndFallbacks) {

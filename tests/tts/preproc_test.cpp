@@ -17,7 +17,8 @@ class Normalise : public ::testing::Test {
 protected:
     void SetUp() override {
         pre::reset();
-        const std::string abr = ttstest::tempFile("t.abr", w("; comment\nSr = senhor\nDr=doutor\n  \nBR = Brasil\npág = página\n"));
+        const std::string abr = ttstest::tempFile(
+            "t.abr", w("; comment\nSr = senhor\nDr=doutor\n  \nBR = Brasil\npág = página\na.C = antes de Cristo\n"));
         ASSERT_TRUE(pre::loadAbbreviations(abr));
     }
 };
@@ -39,10 +40,10 @@ TEST_F(Normalise, NumbersSignsAndSymbols) {
         {"x.y", "xis ponto ípsilon"},
         {"?", "interrogação"},
         {"7", "séte"},
-        {"1520", "mil e quinhentos e vinte "},
+        {"1520", "mil quinhentos e vinte "},
         {"fim...", "fim... "},
-        {"a\tb\r\n", "abê"},
-        {"R$ 5", "érre cifrão  cinco "},
+        {"a\tb\r\n", "a bê"},
+        {"R$ 5", "cinco reais "},
         {"guarda-chuva", "guarda-chuva"},
     };
     for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
@@ -61,8 +62,10 @@ TEST_F(Normalise, AbbreviationsNeedFullStopAndBlank) {
         {"o sr. e a pág. dois", "o senhor e a página dois"},
         {"do BR. Sim", "do Brasil Sim"},        // consonants only, listed: not spelled
         {"Sr.Silva", "Sr ponto Silva"},        // no blank after the stop
-        {"fim do Sr.", "fim do Sr."},          // last character
+        {"fim do Sr.", "fim do senhor."},      // end of the line
         {"Dra. Ana", "Dra. Ana"},              // not listed
+        {"500 a.C. e", "quinhentos  antes de Cristo e"},
+        {"500 a.C.", "quinhentos  antes de Cristo."},
     };
     for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
 }
@@ -78,6 +81,12 @@ TEST(Numbers, CardinalWords) {
         {999, "novecentos e noventa e nove"},
         {1000, "mil "},
         {1001, "mil e um"},
+        {1100, "mil e cem"},
+        {1980, "mil novecentos e oitenta"},
+        {2300, "dois mil e trezentos"},
+        {1001000, "um milhão e mil "},
+        {1250000, "um milhão duzentos e cinqüenta mil "},
+        {1000100, "um milhão e cem"},
         {2000, "dois mil "},
         {1000000, "um milhão "},
         {2000005, "dois milhões e cinco"},
@@ -88,6 +97,62 @@ TEST(Numbers, CardinalWords) {
     EXPECT_EQ(pre::groupWords("000"), "");
     EXPECT_EQ(pre::groupWords("010"), "dez");
     EXPECT_EQ(pre::groupWords("x1"), "");  // not three digits
+}
+
+class Readings : public Normalise {};
+
+TEST_F(Readings, DatesTimesAndMoney) {
+    const Case cases[] = {
+        {"25/12/2026", "vinte e cinco de dezembro de dois mil e vinte e seis "},
+        {"1/1/1900", "primeiro de janeiro de mil e novecentos "},
+        {"32/1/2000", "trinta e dois  barra um  barra dois mil  "},  // no such day
+        {"14h30", "quatorze horas e trinta minutos "},
+        {"9h", "nove horas "},
+        {"1h15min", "uma hora e quinze minutos "},
+        {"21h", "vinte e uma horas "},
+        {"9:05", "nove horas e cinco minutos "},
+        {"25:00", "vinte e cinco :zero zero "},  // not a time
+        {"R$ 1.234,56", "mil duzentos e trinta e quatro reais e cinqüenta e seis centavos "},
+        {"R$1,00", "um real "},
+        {"R$ 0,50", "cinqüenta centavos "},
+        {"R$ 2.000.000", "dois milhões de reais "},
+        {"US$ 10", "dez dólares "},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
+    EXPECT_EQ(pre::normaliseText("5 \x80"), "cinco euros ");  // the euro sign of Windows-1252
+}
+
+TEST_F(Readings, RangesUnitsAndSigns) {
+    const Case cases[] = {
+        {"1643-1715", "mil seiscentos e quarenta e três a mil setecentos e quinze "},
+        {"10-20", "dez a vinte "},
+        {"20-10", " dois zero traço um zero "},      // falling: digit by digit
+        {"2345-6789", " dois três quatro cinco traço seis sete oito nove "},
+        {"100 km/h", "cem quilômetros por hora "},
+        {"1 km", "um quilômetro "},
+        {"25°C", "vinte e cinco graus Celsius "},
+        {"2,5 kg", "dois vírgula cinco quilos "},
+        {"nº 5", "número  cinco "},
+        {"5km", "cinco quilômetros "},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
+}
+
+TEST_F(Readings, RomanNumeralsAcronymsAndGluedWords) {
+    const Case cases[] = {
+        {"século XXI", "século vinte e um"},
+        {"Pedro II", "Pedro segundo"},
+        {"Rua XV", "Rua quinze"},
+        {"João XXIII", "João vinte e três"},
+        {"Vitamina C", "Vitamina  sê"},        // a single C is no regnal number
+        {"o XV", "o xisvê"},                     // after no name: spelled
+        {"INSS", "i êne ésse ésse"},
+        {"ONU", "ONU"},
+        {"ATENÇÃO", "ATENÇÃO"},
+        {"IBGE", "i bê jê é"},
+        {"sha224", "sha duzentos e vinte e quatro "},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
 }
 
 TEST(Numbers, OrdinalWords) {

@@ -113,3 +113,38 @@ TEST(LastCharPos, Positions) {
 }
 
 }  // namespace
+
+namespace {
+
+// A [-KEY] section deletes the key and everything under it, whatever came
+// before it in the file; keys defined after it stand.
+TEST(RegistryFile, DeletedKeysAreGone) {
+    const auto keys = platform::parseRegistry(
+        "REGEDIT4\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Voz]\r\n\"a\"=\"1\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Voz\\Sub\\Mais]\r\n\"b\"=\"2\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VozOutra]\r\n\"c\"=\"3\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fica]\r\n\"d\"=\"4\"\r\n"
+        "[-hkey_local_machine\\software\\voz\\]\r\n"
+        "\"ignorado\"=\"x\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fica\\Nova]\r\n\"e\"=\"5\"\r\n"
+        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fica\\Nova]\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fica\\Nova]\r\n\"f\"=\"6\"\r\n");
+    const struct {
+        const char* key;
+        bool present;
+    } cases[] = {
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\VOZ", false},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\VOZ\\SUB\\MAIS", false},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\VOZOUTRA", true},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\FICA", true},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\FICA\\NOVA", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(keys.count(c.key) == 1, c.present) << c.key;
+    const auto nova = keys.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\FICA\\NOVA");
+    ASSERT_NE(nova, keys.end());
+    EXPECT_EQ(nova->second.count("E"), 0u) << "the value from before the deletion";
+    EXPECT_EQ(nova->second.count("F"), 1u);
+}
+
+}  // namespace

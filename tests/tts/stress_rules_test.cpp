@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tts/uttsexcessoes.hpp"
 #include "tts/uttsinic.hpp"
 #include "tts/uttsportug.hpp"
@@ -16,6 +18,10 @@ TEST(Stress, Positions) {
         {"casa", 2}, {"casas", 2}, {"amor", 3}, {"tupi", 4}, {"papai", 4}, {"homem", 2},
         {"jardim", 5}, {"rua", 2}, {"queijo", 3}, {"pague", 2}, {"água", 1}, {"café", 4},
         {"CASA", 2}, {"ÁGUA", 1}, {"brr", 0}, {"", 0}, {"pneu", 3}, {"sagui", 5},
+        // the vowel before an i or u between two vowels; a hiatus before nh, nd
+        {"meio", 2}, {"feia", 2}, {"praia", 3}, {"apoio", 3}, {"sair", 3}, {"incluir", 6},
+        {"raiz", 3}, {"juiz", 3}, {"rainha", 3}, {"ainda", 2}, {"hierarquia", 9}, {"sabia", 4},
+        {"homens", 2}, {"imagens", 3}, {"tio", 2},
     };
     for (const auto& [word, pos] : cases) EXPECT_EQ(uttstonica::findStress(w(word)), pos) << word;
 }
@@ -80,6 +86,21 @@ TEST_F(Rules, ContextsAndFileOrder) {
     for (const auto& [word, expected] : cases) EXPECT_EQ(convert(word, 0), expected) << word;
 }
 
+TEST_F(Rules, StressContext) {
+    // "^": the letter after it is the stressed one.
+    uttsinic::loadRulesText("^(E)LA\\%=E\n(E)=e\n(A)^I=a\n(AI)=a&j\n(I)=i\n^I(O)%=w\n(O)=o\n(P)=p\n(L)=l\n(S)=s\n(R)=r\n(A)=a\n");
+    const std::tuple<const char*, std::size_t, List> cases[] = {
+        {"PELA", 2, {"p", ">E", "l", "a", ""}},
+        {"PELA", 4, {"p", "e", "l", ">a", ""}},
+        {"PELA", 0, {"p", "e", "l", "a", ""}},
+        {"SAIR", 3, {"s", "a", ">i", "r", ""}},
+        {"SAIR", 2, {"s", ">a", "j", "r", ""}},
+        {"RIO", 2, {"r", ">i", "w", ""}},
+        {"RIO", 0, {"r", "i", "o", ""}},
+    };
+    for (const auto& [word, stress, expected] : cases) EXPECT_EQ(convert(word, stress), expected) << word << stress;
+}
+
 TEST_F(Rules, EmptyMatchIsNeverChosen) {
     // A rule with nothing between the parentheses, or without them, would
     // never move the reading on. Without ")" the rest of the line is the
@@ -114,6 +135,13 @@ TEST_F(Rules, TextToPhonemesHeadersPausesAndLinking) {
                            "s2",    "",    ";555|,", "_,",    ";555|mar", "m", ">a", "r", "", ";555|os", "u", "s2", "",
                            ";555|", "__",  "",  "__"};
     EXPECT_EQ(out, expected);
+}
+
+TEST_F(Rules, LinkingBeforeAReducedA) {
+    uttsinic::loadRulesText("(O)S%=u\n(S)%=s2\n%(A)M=@\n(A)=a\n(M)=m\n(I)=i\n(G)=g\n(O)=o\n(S)=s\n");
+    const List out = uttsportug::textToPhonemes({"544|os", "565|amigos"});
+    ASSERT_GT(out.size(), 3u);
+    EXPECT_EQ(out[2], "z");
 }
 
 TEST_F(Rules, LinkingIgnoresTheStressMark) {

@@ -93,6 +93,23 @@ TEST_F(VoiceData, WordsReadAsBrazilianPortuguese) {
         {"táxi", "t >a k s i"},
         {"Brasil", "b r a z >i w"},
         {"exame", "e z >an m i"},
+        {"meio", "m >e j u"},
+        {"praia", "p r >a j @"},
+        {"sair", "s a >i r2"},
+        {"juiz", "Z u >i s2"},
+        {"honra", ">on R @"},
+        {"genro", "Z >en R u"},
+        {"importância", "in p o r t >an s j @"},
+        {"impressora", "in p r e s >o r @"},
+        {"símbolo", "s >in b o l u"},
+        {"compra", "k >on p r @"},
+        {"família", "f @ m >i L @"},
+        {"sequência", "s e k w >en s j @"},
+        {"sexo", "s >E k s u"},
+        {"mexer", "m e S >e r2"},
+        {"ômega", ">o m e g @"},
+        {"letra", "l >e t r @"},
+        {"próprio", "p r >O p r j u"},
     };
     for (const auto& [text, expected] : cases) {
         std::string got = word(text);

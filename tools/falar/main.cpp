@@ -2,12 +2,14 @@
 //
 //     falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]
 //
-// Without TEXT the text is read from standard input (UTF-8). -o writes the
+// Without TEXT the text is read from standard input. Arguments and input
+// may be UTF-8 or Windows-1252. -o writes the
 // sound to a WAV file (11025 Hz, 8-bit mono) instead of playing it; -v picks
 // the speed 1..5 of QUORIL.INI's SINTETIZADOR section (default: TRADUTOR
 // VELOCIDADE, else 3); -p prints the phonetic string; -s prints how many
 // groups fell back to noise or to nothing; -t only transcribes, one line of
-// phonetic string for each line of standard input. The settings are those of
+// phonetic string for each line of standard input. Numbers are read as the
+// converter reads them. The settings are those of
 // QUORIL.INI in $QUORIL_WINDIR, else in the etc folder beside the program.
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "numbers/qrlenum.hpp"
 #include "platform/system/system.hpp"
 #include "speaking/sounds.hpp"
 #include "synth/qrtradut.hpp"
@@ -36,14 +39,36 @@ bool flag(const std::string& key) {
     return !v.empty() && v[0] != 'N' && v[0] != 'n';
 }
 
-// Keeps letters, digits and the four pause signs; '!' and '?' end a
-// sentence like '.'; every other sign is a space.
+// A run of digits in words, as the speaking console reads it: a number of
+// up to fifteen digits by qrlenum, leading zeros and longer runs digit by
+// digit.
+std::string digitWords(const std::string& run) {
+    std::string out;
+    std::size_t i = 0;
+    if (run.size() <= 15)
+        while (i < run.size() && run[i] == '0') ++i, out += "zero ";
+    if (run.size() > 15) {
+        for (char d : run) out += qrlenum::numberToWords(static_cast<std::uint64_t>(d - '0')) + " ";
+    } else if (i < run.size()) {
+        out += qrlenum::numberToWords(std::stoull(run.substr(i))) + " ";
+    }
+    return " " + out;
+}
+
+// Keeps letters, digits (read as numbers) and the four pause signs; '!' and
+// '?' end a sentence like '.'; every other sign is a space.
 std::string cleanText(const std::string& text) {
     std::string out;
-    for (unsigned char c : text) {
-        if (c == '!' || c == '?') out += '.';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= '0' && c <= '9') {
+            std::size_t end = i;
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+            out += digitWords(text.substr(i, end - i));
+            i = end - 1;
+        } else if (c == '!' || c == '?') out += '.';
         else if (c == ',' || c == '.' || c == ':' || c == ';') out += static_cast<char>(c);
-        else if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 192)
+        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 192)
             out += static_cast<char>(c);
         else if (c == '\'' || c == '-') out += static_cast<char>(c);
         else out += ' ';
@@ -106,7 +131,7 @@ int main(int argc, char** argv) {
     if (transcribeOnly) {
         std::string line;
         while (std::getline(std::cin, line))
-            std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::utf8ToCp1252(line))).c_str());
+            std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::externalTextToCp1252(line))).c_str());
         qrtradut::synthStop();
         return 0;
     }
@@ -117,7 +142,7 @@ int main(int argc, char** argv) {
             sound.insert(sound.end(), image + qrtradut::headerSize, image + size);
         });
     }
-    const std::string phonetic = regras::transcribe(cleanText(platform::utf8ToCp1252(text)));
+    const std::string phonetic = regras::transcribe(cleanText(platform::externalTextToCp1252(text)));
     if (printPhonemes) std::printf("%s\n", platform::cp1252ToUtf8(phonetic).c_str());
     qrtradut::synthesize(phonetic, false);
 

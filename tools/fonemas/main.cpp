@@ -7,7 +7,8 @@
 //     -n  print the normalised text
 //     -p  print the phoneme list
 //     -d  directory of portug.nrl, .exc, .abr, .pro, .dfn
-//         (default: share/quoril/tireltts beside the program)
+//         (default: share/quoril/tireltts beside the program, else in
+//         ../share when installed)
 // Without -n or -p the engine lines are printed; output is UTF-8.
 #include <cstdio>
 #include <filesystem>
@@ -23,24 +24,12 @@
 
 namespace {
 
-bool validUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
 struct Options {
     bool normalised = false, phonemes = false;
 };
 
 void speak(const std::string& raw, const Options& o) {
-    const std::string text = validUtf8(raw) ? platform::utf8ToCp1252(raw) : raw;
+    const std::string text = platform::externalTextToCp1252(raw);
     if (ttschars::trim(text).empty()) return;
     const std::string normal = uttspreproc::normaliseText(text);
     if (o.normalised) std::cout << platform::cp1252ToUtf8(normal) << '\n';
@@ -70,7 +59,13 @@ int main(int argc, char** argv) {
             return 0;
         } else words.push_back(a);
     }
-    if (dir.empty()) dir = std::filesystem::path(platform::executablePath()).parent_path() / "share/quoril/tireltts";
+    if (dir.empty()) {
+        // The build tree keeps the data beside the program; an installed
+        // program finds it in PREFIX/share beside PREFIX/bin.
+        const std::filesystem::path exeDir = std::filesystem::path(platform::executablePath()).parent_path();
+        dir = exeDir / "share/quoril/tireltts";
+        if (!std::filesystem::is_directory(dir)) dir = exeDir.parent_path() / "share/quoril/tireltts";
+    }
     const std::string base = (dir / "portug").string();
     uttsprosodia::setMessageHandler([](const std::string& m) { std::cerr << platform::cp1252ToUtf8(m) << '\n'; });
     if (!uttsportug::loadWordData(base + ".nrl", base + ".exc")) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include <espeak-ng/speak_lib.h>
@@ -16,9 +17,16 @@ namespace {
 
 int gRate = 0;
 std::vector<std::int16_t>* gTarget = nullptr;
+std::vector<PhonemeMark>* gMarks = nullptr;
 
-int collect(short* wav, int count, espeak_EVENT*) {
+int collect(short* wav, int count, espeak_EVENT* events) {
     if (wav && count > 0 && gTarget) gTarget->insert(gTarget->end(), wav, wav + count);
+    for (espeak_EVENT* e = events; gMarks && e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
+        if (e->type != espeakEVENT_PHONEME || e->sample < 0) continue;
+        const char* id = e->id.string;
+        gMarks->push_back({std::string(id, strnlen(id, sizeof e->id.string)),
+                           static_cast<std::size_t>(e->sample)});
+    }
     return 0;
 }
 
@@ -50,7 +58,8 @@ void put32(std::uint8_t* p, std::uint32_t v) {
 
 bool startEspeak(const std::string& voice, int wordsPerMinute) {
     if (gRate == 0) {
-        const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+        const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
+                                           espeakINITIALIZE_DONT_EXIT | espeakINITIALIZE_PHONEME_EVENTS);
         if (rate <= 0) {
             std::fprintf(stderr, "voicegen: espeak-ng did not start\n");
             return false;
@@ -86,6 +95,20 @@ std::vector<std::int16_t> speak(const std::string& utf8Text) {
     gTarget = nullptr;
     if (err != EE_OK) samples.clear();
     return samples;
+}
+
+Utterance speakPhonemes(const std::string& phonemes) {
+    Utterance u;
+    if (gRate == 0) return u;
+    gTarget = &u.samples;
+    gMarks = &u.phonemes;
+    const std::string text = "[[" + phonemes + "]]";
+    const espeak_ERROR err = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                                          espeakCHARS_AUTO | espeakPHONEMES, nullptr, nullptr);
+    gTarget = nullptr;
+    gMarks = nullptr;
+    if (err != EE_OK) u = Utterance{};
+    return u;
 }
 
 std::vector<std::int16_t> halveRate(const std::vector<std::int16_t>& samples) {

@@ -22,6 +22,20 @@ int espeakRate();
 // failure.
 std::vector<std::int16_t> speak(const std::string& utf8Text);
 
+// A phoneme espeak-ng reported while speaking: its mnemonic ("k", "&~",
+// "_:" for a pause) and the sample where it begins.
+struct PhonemeMark {
+    std::string name;
+    std::size_t sample = 0;
+};
+struct Utterance {
+    std::vector<std::int16_t> samples;
+    std::vector<PhonemeMark> phonemes;
+};
+// Speaks espeak-ng phoneme input (Kirshenbaum, without the [[ ]]); the
+// samples at espeakRate() and where each phoneme begins in them.
+Utterance speakPhonemes(const std::string& phonemes);
+
 // Low-pass at about 4.8 kHz and keep every other sample (22050 -> 11025).
 std::vector<std::int16_t> halveRate(const std::vector<std::int16_t>& samples);
 // Drops the quiet start and end (below threshold), keeping a short margin

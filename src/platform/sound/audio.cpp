@@ -6,11 +6,13 @@
 #include "platform/sound/audio.hpp"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,10 @@ constexpr int wantedFrames = 256;
 constexpr int wantedRate = 48000;
 
 struct Output {
+    // Guards everything here, the device's opening included: the speech
+    // runtimes play from threads of their own. The audio callback holds it
+    // while it mixes.
+    std::recursive_mutex lock;
     SDL_AudioDeviceID device = 0;
     bool subsystem = false;
     int rate = 0, frames = 0;
@@ -45,12 +51,21 @@ struct Output {
     // The beep, rendered at the output rate; beepPos past the end is silence.
     std::vector<float> beepWave;
     std::size_t beepPos = 0;
+
+    std::string error;  // why the last open failed
 };
 
 Output& out() {
     static Output* o = new Output;  // kept to the very end; the exit hook closes the device
     return *o;
 }
+
+// ALSA writes every failed probe of a missing card to standard error, two
+// hundred lines when no sound server runs; the one line that matters is
+// ours (unavailableReason).
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+void silenceAlsa() { snd_lib_error_set_handler(quietAlsa); }
 
 bool wantSdl() {
     const char* a = std::getenv("QUORIL_AUDIO");
@@ -76,6 +91,7 @@ void mixLoop(Output& o, float* mix, int frames) {
 
 void callback(void*, Uint8* stream, int len) {
     Output& o = out();
+    std::lock_guard<std::recursive_mutex> guard(o.lock);
     int frames = len / static_cast<int>(2 * sizeof(float));
     auto* mix = reinterpret_cast<float*>(stream);
     std::fill(mix, mix + 2 * frames, 0.0f);
@@ -140,6 +156,7 @@ bool parseImage(const std::vector<std::uint8_t>& img, PcmFormat& f, std::size_t&
 
 bool openOutput() {
     Output& o = out();
+    std::lock_guard<std::recursive_mutex> guard(o.lock);
     if (o.device) return true;
     if (!wantSdl()) return false;
     if (o.failedOnce && tickCount() - o.failedAt < 2000) return false;
@@ -152,7 +169,9 @@ bool openOutput() {
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "convzul");
     if (!o.subsystem) {
+        silenceAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            o.error = SDL_GetError();
             o.failedOnce = true;
             o.failedAt = tickCount();
             return false;
@@ -168,10 +187,12 @@ bool openOutput() {
     SDL_AudioDeviceID dev =
         SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (dev == 0) {
+        o.error = SDL_GetError();
         o.failedOnce = true;
         o.failedAt = tickCount();
         return false;
     }
+    o.error.clear();
     o.rate = have.freq;
     o.frames = have.samples;
     o.device = dev;
@@ -181,17 +202,23 @@ bool openOutput() {
     return true;
 }
 
-bool outputOpen() { return out().device != 0; }
-int outputRate() { return out().rate; }
-int outputFrames() { return out().frames; }
-
-void lockOutput() {
-    if (out().device) SDL_LockAudioDevice(out().device);
+bool outputOpen() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().device != 0;
+}
+int outputRate() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().rate;
+}
+int outputFrames() {
+    std::lock_guard<std::recursive_mutex> guard(out().lock);
+    return out().frames;
 }
 
-void unlockOutput() {
-    if (out().device) SDL_UnlockAudioDevice(out().device);
-}
+// The same lock whether or not the device is open yet, so that a lock taken
+// before another thread opens it is the one released.
+void lockOutput() { out().lock.lock(); }
+void unlockOutput() { out().lock.unlock(); }
 
 void setWavePull(Pull pull) {
     lockOutput();
@@ -260,6 +287,11 @@ std::vector<std::uint8_t> loopImage() {
 }
 
 bool available() { return openOutput(); }
+
+std::string unavailableReason() {
+    if (openOutput() || !wantSdl()) return {};
+    return out().error.empty() ? std::string("no sound device") : out().error;
+}
 
 }  // namespace audio
 }  // namespace platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform::audio {
@@ -16,5 +17,9 @@ void beep();
 std::vector<std::uint8_t> loopImage();
 // Whether a real output device could be opened.
 bool available();
+// Why no output device could be opened, in English as the sound system
+// said it; empty when it is open or when none was asked for (QUORIL_AUDIO
+// none or test, or the headless window).
+std::string unavailableReason();
 
 }  // namespace platform::audio

@@ -2,8 +2,9 @@
 // sound sources share. The output runs at the device's rate as stereo
 // floats; every source (the wave-out blocks, the looping sound, the beep)
 // is decoded and resampled by linear interpolation into it, and the audio
-// callback adds them up. Sources are changed on the main thread only with
-// the output locked; their pulls run on the audio thread with it locked.
+// callback adds them up. Sources are changed, from whatever thread, only
+// with the output locked; their pulls run on the audio thread with it
+// locked. Opening the output takes the same lock.
 #pragma once
 
 #include <cstddef>

@@ -67,17 +67,18 @@ class SdlDevice : public Device {
 public:
     MmResult open(HWaveOut* out, const WaveFormat& f, Hwnd window) override {
         if (!audio::detail::formatSupported(f)) return WAVERR_BADFORMAT;
+        // The test for a free device and the taking of it are one step:
+        // two threads opening at once get one handle between them.
+        Guard g;
         SdlWave& w = wave();
         if (w.handle != 0) return MMSYSERR_ALLOCATED;
         if (!audio::detail::openOutput()) return MMSYSERR_NODRIVER;
-        audio::detail::lockOutput();
         w.handle = ++w.lastHandle;
         w.window = window;
         w.format = {static_cast<int>(f.samplesPerSec), f.bitsPerSample, f.channels};
         w.queue.clear();
         w.pos = 0;
         w.resampler.reset();
-        audio::detail::unlockOutput();
         audio::detail::setWavePull(pull);
         *out = w.handle;
         return MMSYSERR_NOERROR;

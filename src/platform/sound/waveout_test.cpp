@@ -5,6 +5,7 @@
 // unpreparing fail.
 #include <atomic>
 #include <deque>
+#include <mutex>
 
 #include "platform/sound/audio_output.hpp"
 #include "platform/sound/waveout.hpp"
@@ -27,6 +28,12 @@ struct TestWave {
     std::function<void(std::size_t)> writeHook;
 };
 
+// The device is used from the main thread and from speech engines' threads.
+std::recursive_mutex& guard() {
+    static std::recursive_mutex m;
+    return m;
+}
+
 TestWave& tw() {
     static TestWave t;
     return t;
@@ -45,6 +52,7 @@ void finishFront(TestWave& t) {
 class TestDevice : public detail::Device {
 public:
     MmResult open(HWaveOut* out, const WaveFormat& f, Hwnd window) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         TestWave& t = tw();
         ++t.openAttempts;
         if (!t.openResults.empty()) {
@@ -62,6 +70,7 @@ public:
     }
 
     MmResult prepare(HWaveOut dev, WaveHdr* h) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (tw().prepareResult != MMSYSERR_NOERROR) return tw().prepareResult;
         if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
@@ -70,6 +79,7 @@ public:
     }
 
     MmResult unprepare(HWaveOut dev, WaveHdr* h) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (tw().unprepareResult != MMSYSERR_NOERROR) return tw().unprepareResult;
         if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
@@ -78,6 +88,7 @@ public:
     }
 
     MmResult write(HWaveOut dev, WaveHdr* h) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         TestWave& t = tw();
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (!(h->flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
@@ -94,6 +105,7 @@ public:
     }
 
     MmResult reset(HWaveOut dev) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         TestWave& t = tw();
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         ++t.resets;
@@ -102,6 +114,7 @@ public:
     }
 
     MmResult close(HWaveOut dev) override {
+        std::lock_guard<std::recursive_mutex> g(guard());
         TestWave& t = tw();
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         if (!t.queue.empty()) return WAVERR_STILLPLAYING;
@@ -126,19 +139,39 @@ Device& testDevice() {
 namespace test {
 
 void reset() {
+    std::lock_guard<std::recursive_mutex> g(guard());
     HWaveOut last = tw().lastHandle;
     tw() = TestWave{};
     tw().lastHandle = last + 0x100;  // handles of before the reset stay invalid
 }
 
-std::vector<Format> openedFormats() { return tw().formats; }
-int openAttempts() { return tw().openAttempts; }
-int closes() { return tw().closes; }
-int resets() { return tw().resets; }
-std::vector<std::vector<std::uint8_t>> blocks() { return tw().blocks; }
-std::size_t pending() { return tw().queue.size(); }
+std::vector<Format> openedFormats() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().formats;
+}
+int openAttempts() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().openAttempts;
+}
+int closes() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().closes;
+}
+int resets() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().resets;
+}
+std::vector<std::vector<std::uint8_t>> blocks() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().blocks;
+}
+std::size_t pending() {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    return tw().queue.size();
+}
 
 void finishBlocks(int n) {
+    std::lock_guard<std::recursive_mutex> g(guard());
     TestWave& t = tw();
     while (!t.queue.empty() && n != 0) {
         finishFront(t);
@@ -146,15 +179,28 @@ void finishBlocks(int n) {
     }
 }
 
-void setAutoFinish(bool on) { tw().autoFinish = on; }
+void setAutoFinish(bool on) {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    tw().autoFinish = on;
+}
 
 void scriptOpenResults(std::vector<MmResult> results) {
+    std::lock_guard<std::recursive_mutex> g(guard());
     tw().openResults.assign(results.begin(), results.end());
 }
 
-void scriptUnprepareResult(MmResult result) { tw().unprepareResult = result; }
-void scriptPrepareResult(MmResult result) { tw().prepareResult = result; }
-void setWriteHook(std::function<void(std::size_t)> hook) { tw().writeHook = std::move(hook); }
+void scriptUnprepareResult(MmResult result) {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    tw().unprepareResult = result;
+}
+void scriptPrepareResult(MmResult result) {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    tw().prepareResult = result;
+}
+void setWriteHook(std::function<void(std::size_t)> hook) {
+    std::lock_guard<std::recursive_mutex> g(guard());
+    tw().writeHook = std::move(hook);
+}
 
 }  // namespace test
 }  // namespace platform::waveout

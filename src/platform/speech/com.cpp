@@ -80,6 +80,12 @@ void registerClass(const Guid& clsid, Factory factory) {
         s.classes.erase(clsid);
 }
 
+bool classRegistered(const Guid& clsid) {
+    ComState& s = state();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.classes.contains(clsid);
+}
+
 HResult coCreateInstance(const Guid& clsid, const Guid& iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;

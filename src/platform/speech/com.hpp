@@ -122,6 +122,8 @@ void coUninitialize();
 using Factory = HResult (*)(const Guid& iid, void** out);
 // Registers (or, with a null factory, removes) a class.
 void registerClass(const Guid& clsid, Factory factory);
+// Whether a factory is registered for the class.
+bool classRegistered(const Guid& clsid);
 // A new object of the class: CO_E_NOTINITIALIZED on a thread not
 // initialised, REGDB_E_CLASSNOTREG for an unknown class, else the factory's
 // answer.

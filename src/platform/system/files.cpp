@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ const int notPermitted = EPERM;
 const int readOnly = EROFS;
 const int isDirectory = EISDIR;
 const int noSpace = ENOSPC;
+const int noMemory = ENOMEM;
 }  // namespace fileerror
 
 // ---- input ----
@@ -52,18 +54,22 @@ int InputFile::open(const std::string& nativeName) {
         ::close(fd);
         return EISDIR;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // It stays non-blocking: a pipe with nothing to read yet is waited for
+    // in read, where the caller can go on with its duties.
     fd_ = fd;
     return 0;
 }
 
-long long InputFile::read(char* buffer, std::size_t size) {
+long long InputFile::read(char* buffer, std::size_t size, const std::function<void()>& whileWaiting) {
     if (fd_ < 0) return -EBADF;
     for (;;) {
         ssize_t n = ::read(fd_, buffer, size);
         if (n >= 0) return n;
-        if (errno != EINTR) return -errno;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return -errno;
+        struct pollfd p {fd_, POLLIN, 0};
+        if (::poll(&p, 1, 50) < 0 && errno != EINTR) return -errno;
+        if (whileWaiting) whileWaiting();
     }
 }
 
@@ -89,13 +95,17 @@ OutputFile::~OutputFile() { close(); }
 
 int OutputFile::create(const std::string& nativeName) {
     close();
-    int fd = ::open(nativeName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Non-blocking so that a named pipe without a reader fails at once
+    // (ENXIO) instead of waiting for one; writes then block as usual.
+    int fd = ::open(nativeName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) return errno;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return EISDIR;
     }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     fd_ = fd;
     buffer_.resize(outputBufferSize);
     used_ = 0;
@@ -121,6 +131,8 @@ int OutputFile::flushBuffer() {
     used_ = 0;
     return n ? writeAll(buffer_.data(), n) : 0;
 }
+
+int OutputFile::flush() { return fd_ < 0 ? EBADF : flushBuffer(); }
 
 int OutputFile::write(const char* data, std::size_t size) {
     if (fd_ < 0) return EBADF;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,9 @@ public:
     int open(const std::string& nativeName);
     bool isOpen() const { return fd_ >= 0; }
     // Reads up to size bytes; answers the count (0 at the end of the file)
-    // or minus the system error code.
-    long long read(char* buffer, std::size_t size);
+    // or minus the system error code. While a pipe has nothing to read yet,
+    // whileWaiting (when given) is called every 50 ms.
+    long long read(char* buffer, std::size_t size, const std::function<void()>& whileWaiting = {});
     // Reads up to size bytes at an absolute offset without moving the read
     // position; answers as read does. A pipe answers -ESPIPE.
     long long readAt(std::uint64_t offset, char* buffer, std::size_t size);
@@ -46,11 +48,14 @@ public:
     ~OutputFile();  // closes, dropping any error
 
     // Creates the file, or truncates the existing one; answers 0 or the
-    // system error code.
+    // system error code. Never blocks: a named pipe that nobody reads
+    // answers ENXIO.
     int create(const std::string& nativeName);
     bool isOpen() const { return fd_ >= 0; }
     // Answers 0 or the system error code.
     int write(const char* data, std::size_t size);
+    // Writes out the buffer; answers 0 or the system error code.
+    int flush();
     // Writes out the buffer and closes; answers 0 or the first error.
     int close();
 
@@ -80,6 +85,7 @@ extern const int notPermitted;    // EPERM
 extern const int readOnly;        // EROFS
 extern const int isDirectory;     // EISDIR
 extern const int noSpace;         // ENOSPC
+extern const int noMemory;        // ENOMEM
 }  // namespace fileerror
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 // after all input.
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <mutex>
 
 #include "platform/window/backend.hpp"
@@ -29,6 +30,9 @@ struct QueueState {
     std::uint8_t liveMods = 0;
     int dispatchDepth = 0;
     std::uint8_t dispatchMods = 0;
+    // Posted calls by number (the message's wParam).
+    std::map<WParam, std::function<void()>> calls;
+    WParam nextCall = 1;
 };
 
 QueueState& state() {
@@ -57,6 +61,17 @@ void postMessage(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam,
         s.queue.push_back(Msg{hwnd, message, wParam, lParam, mods});
     }
     if (WindowBackend* b = detail::activeBackend()) b->wakeUp();
+}
+
+void postCall(std::function<void()> call) {
+    auto& s = state();
+    WParam id = 0;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        id = s.nextCall++;
+        s.calls.emplace(id, std::move(call));
+    }
+    postMessage(0, WM_POSTED_CALL, id, 0);
 }
 
 void postQuitMessage(int exitCode) {
@@ -142,6 +157,18 @@ void translateMessage(const Msg& msg) {
 
 LResult dispatchMessage(const Msg& msg) {
     auto& s = state();
+    if (msg.hwnd == 0 && msg.message == WM_POSTED_CALL) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> g(s.lock);
+            auto it = s.calls.find(msg.wParam);
+            if (it == s.calls.end()) return 0;
+            call = std::move(it->second);
+            s.calls.erase(it);
+        }
+        call();
+        return 0;
+    }
     const int depth = s.dispatchDepth;
     const std::uint8_t savedMods = s.dispatchMods;
     // Key messages carry their own key state; any other message sees the key
@@ -182,10 +209,12 @@ std::size_t queuedMessages() {
 
 void clearMessages() {
     auto& s = state();
+    std::map<WParam, std::function<void()>> dropped;  // released outside the lock
     std::lock_guard<std::mutex> g(s.lock);
     s.queue.clear();
     s.insertAt = 0;
     s.liveMods = 0;
+    dropped.swap(s.calls);
 }
 
 namespace detail {

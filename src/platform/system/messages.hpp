@@ -97,6 +97,13 @@ struct Msg {
 // Post a message to the queue. Safe from any thread; wakes waitMessage.
 void postMessage(Hwnd hwnd, std::uint32_t message, WParam wParam = 0, LParam lParam = 0,
                  std::uint8_t mods = 0);
+// Post a call for the main thread, the way a single-threaded apartment
+// takes calls from other threads: a thread message (hwnd 0) numbered
+// WM_POSTED_CALL that runs the call when it is dispatched. Calls still
+// queued when the messages are cleared are dropped unrun.
+constexpr std::uint32_t WM_POSTED_CALL = 0xC0A1;  // in the registered-message range
+void postCall(std::function<void()> call);
+
 // Post WM_QUIT with the exit code.
 void postQuitMessage(int exitCode);
 

@@ -144,6 +144,10 @@ std::string currentDirectory() {
     return dir;
 }
 
+bool setCurrentDirectory(const std::string& windowsName) {
+    return ::chdir(toNativeName(windowsName).c_str()) == 0;
+}
+
 std::string executablePath() {
     std::vector<char> buf(PATH_MAX + 1);
     const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);

@@ -220,8 +220,19 @@ RegistryKeys parseRegistry(const std::string& raw) {
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             const std::size_t close = line.rfind(']');
-            if (close == std::string::npos || line.size() < 2 || line[1] == '-') {
+            if (close == std::string::npos || line.size() < 2) {
                 current = nullptr;
+                continue;
+            }
+            if (line[1] == '-') {
+                // Deleting a key takes its subkeys with it, as regedit does.
+                current = nullptr;
+                const std::string gone = normaliseKey(line.substr(2, close - 2));
+                if (gone.empty()) continue;
+                for (auto it = result.lower_bound(gone); it != result.end() && it->first.rfind(gone, 0) == 0;) {
+                    if (it->first.size() == gone.size() || it->first[gone.size()] == '\\') it = result.erase(it);
+                    else ++it;
+                }
                 continue;
             }
             current = &result[normaliseKey(line.substr(1, close - 1))];

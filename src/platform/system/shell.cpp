@@ -66,6 +66,9 @@ bool spawn(const std::vector<std::string>& args) {
     if (posix_spawn_file_actions_init(&actions) != 0) return false;
     for (int fd = 0; fd <= 2; ++fd)
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    // Nothing else of ours goes with it (the diphone database, the
+    // terminal's pipe, a sound file), whoever opened it and however.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own process group: a Ctrl+C meant for the console does not reach it.
@@ -95,7 +98,12 @@ std::vector<std::string> shellOpenCommand(const std::string& program, const std:
     std::string what;
     if (beginsWith(target, "www.")) what = cp1252ToUtf8("http://" + target);
     else if (isWebAddress(target)) what = cp1252ToUtf8(target);
-    else what = toNativeName(notAnOption(target));
+    else {
+        // A relative name gets "./" in front, so that xdg-open takes
+        // neither "-x" for an option nor "ab:cd.odt" for an address.
+        what = toNativeName(target);
+        if (!what.empty() && what[0] != '/') what = "./" + what;
+    }
     return {"xdg-open", what};
 }
 

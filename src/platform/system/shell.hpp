@@ -4,7 +4,8 @@
 // command interpreter, so whatever a text holds (quotes, ';', '$(...)',
 // backquotes, spaces) reaches the program as one argument and nothing else
 // runs. The child's standard streams go to /dev/null, so it cannot disturb
-// the console; it is not waited for.
+// the console, and it gets none of the converter's other open files; it is
+// not waited for.
 #pragma once
 
 #include <string>
@@ -17,7 +18,9 @@ namespace platform {
 //   up in PATH) is started with target as its one argument, or with no
 //   argument when target is empty;
 // - program empty: target is opened with xdg-open (a document's name is
-//   mapped to the Linux file system first; "www." gets "http://" before it).
+//   mapped to the Linux file system first, and a relative one gets "./"
+//   before it so that "ab:cd.odt" is not taken for an address; "www." gets
+//   "http://" before it).
 // An argument that begins with '-' is a relative name and is passed as
 // "./" + it, so that no program takes it for an option. Answers whether the
 // process was started (a program that is missing or not executable: false).

@@ -60,6 +60,9 @@ bool fileExists(const std::string& windowsName);       // a regular file
 bool directoryExists(const std::string& windowsName);  // a directory
 // The current directory, as a Windows-1252 text without a trailing slash.
 std::string currentDirectory();
+// Makes the directory (a Windows-style name) the current one; false when it
+// cannot be entered.
+bool setCurrentDirectory(const std::string& windowsName);
 // Full path of the running executable.
 std::string executablePath();
 
@@ -72,6 +75,10 @@ void oemToChar(std::string& text);  // in place
 // Windows-1252 <-> UTF-8 at the edges. Unmappable code points become '?'.
 std::string cp1252ToUtf8(const std::string& text);
 std::string utf8ToCp1252(const std::string& text);
+// Text from outside whose encoding is not known (a tool's arguments or
+// input): taken as UTF-8 when it is valid UTF-8, else as Windows-1252
+// already.
+std::string externalTextToCp1252(const std::string& text);
 // The Unicode code point of a Windows-1252 byte (undefined bytes map to
 // themselves).
 char32_t cp1252ToUnicode(std::uint8_t c);

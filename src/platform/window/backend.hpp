@@ -66,8 +66,8 @@ public:
     virtual bool getClipboard(std::string& cp1252) { (void)cp1252; return false; }
     virtual void beep() = 0;
     // Shows the box and also writes "title: text" to standard error where
-    // that does not disturb the display.
-    virtual void messageBox(const std::string& title, const std::string& text) = 0;
+    // that does not disturb the display; false when no box could be shown.
+    virtual bool messageBox(const std::string& title, const std::string& text) = 0;
     virtual bool hasKeyReleases() const = 0;
     // Whether the window's contents are the backend's own and never lost or
     // covered (a terminal's cells), so that moving them is always exact.

@@ -44,6 +44,8 @@ struct HeadlessState {
 
     int beeps = 0, paints = 0;
     std::vector<std::string> boxes, draws, pixels;
+    bool boxesShown = true;
+    std::pair<int, int> fontAsked{0, 0};
 };
 
 HeadlessState& hs() {
@@ -159,7 +161,12 @@ public:
         s.wake.notify_all();
     }
 
-    FontMetrics createFont(const std::string&, int, int) override { return FontMetrics{8, 16, 12, 0}; }
+    FontMetrics createFont(const std::string&, int width, int height) override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.fontAsked = {width, height};
+        return FontMetrics{8, 16, 12, 0};
+    }
 
     SystemMetrics systemMetrics() override {
         SystemMetrics m;
@@ -273,11 +280,13 @@ public:
         ++s.beeps;
     }
 
-    void messageBox(const std::string& title, const std::string& text) override {
+    bool messageBox(const std::string& title, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(title).c_str(), cp1252ToUtf8(text).c_str());
         auto& s = hs();
         std::lock_guard<std::mutex> g(s.lock);
+        if (!s.boxesShown) return false;
         s.boxes.push_back(title + ": " + text);
+        return true;
     }
 
     bool hasKeyReleases() const override {
@@ -320,6 +329,7 @@ void resetHeadlessBackend() {
     s.caret = {};
     s.beeps = s.paints = 0;
     s.boxes.clear();
+    s.boxesShown = true;
     s.draws.clear();
     s.pixels.clear();
 }
@@ -416,6 +426,18 @@ std::size_t pendingInput() {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     return s.script.size();
+}
+
+std::pair<int, int> fontAsked() {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.fontAsked;
+}
+
+void setMessageBoxesShown(bool shown) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.boxesShown = shown;
 }
 
 void setIdleLimit(int milliseconds) {

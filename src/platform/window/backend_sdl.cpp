@@ -430,11 +430,11 @@ public:
 
     void beep() override { audio::beep(); }
 
-    void messageBox(const std::string& title, const std::string& text) override {
+    bool messageBox(const std::string& title, const std::string& text) override {
         const std::string t = cp1252ToUtf8(title), m = cp1252ToUtf8(text);
         std::fprintf(stderr, "%s: %s\n", t.c_str(), m.c_str());
         std::fflush(stderr);
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), window_);
+        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), window_) == 0;
     }
 
     bool hasKeyReleases() const override { return true; }

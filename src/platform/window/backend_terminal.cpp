@@ -427,7 +427,7 @@ public:
 
     void beep() override { audio::beep(); }
 
-    void messageBox(const std::string& title, const std::string& text) override {
+    bool messageBox(const std::string& title, const std::string& text) override {
         const std::string line = cp1252ToUtf8(title.empty() ? text : title + ": " + text);
         // Held standard error is not a terminal either: the text goes there
         // now, in its place among the rest.
@@ -437,7 +437,7 @@ public:
         } else {
             laterMessages_.push_back(line);  // after the terminal is restored
         }
-        if (!active_) return;
+        if (!active_) return false;
         // The last line, in reverse video, until a key.
         const int row = LINES - 1;
         std::vector<cchar_t> saved(static_cast<std::size_t>(std::max(0, COLS)));
@@ -468,6 +468,7 @@ public:
         nodelay(stdscr, TRUE);
         for (int c = 0; c < COLS; ++c) mvwadd_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]);
         present();
+        return true;
     }
 
     bool hasKeyReleases() const override { return false; }

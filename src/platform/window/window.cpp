@@ -359,7 +359,7 @@ bool getClipboardText(std::string& text) {
 
 void messageBeep() { backend().beep(); }
 
-void messageBox(const std::string& title, const std::string& text) { backend().messageBox(title, text); }
+bool messageBox(const std::string& title, const std::string& text) { return backend().messageBox(title, text); }
 
 bool hasKeyReleases() { return backend().hasKeyReleases(); }
 bool keepsContents() { return backend().keepsContents(); }

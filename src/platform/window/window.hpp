@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/messages.hpp"
@@ -123,8 +124,9 @@ bool getClipboardText(std::string& text);
 
 // The default message beep (BEL).
 void messageBeep();
-// Modal message box (also written to standard error).
-void messageBox(const std::string& title, const std::string& text);
+// Modal message box (also written to standard error). Answers false when
+// the desktop could not show it.
+bool messageBox(const std::string& title, const std::string& text);
 
 // Whether this backend reports key releases (the braille keyboard needs them).
 bool hasKeyReleases();
@@ -172,6 +174,11 @@ std::size_t pendingInput();
 void setIdleLimit(int milliseconds);
 int beeps();
 std::vector<std::string> messageBoxes();  // "title: text"
+// false: message boxes cannot be shown, as on a desktop without the means
+// (true after reset()).
+void setMessageBoxesShown(bool shown);
+// The cell width and height the last createFont asked for.
+std::pair<int, int> fontAsked();
 // Every drawText since the last clear, for tests of painting, as
 // "x,y,fg,bg:text": pixel position, colours as six lower-case hex digits
 // (rrggbb), the Windows-1252 text. The screen's own buffers are read through

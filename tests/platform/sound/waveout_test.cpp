@@ -3,8 +3,10 @@
 // hardware needed), and no device at all.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "platform/sound/audio.hpp"
@@ -199,3 +201,37 @@ TEST_F(WaveOutTest, SdlDevicePlaysBlocksInOrderAndReturnsThemAfterTheirLastSampl
     stopSoundLoop();
     EXPECT_TRUE(audio::loopImage().empty());
 }
+
+namespace {
+
+// The speech runtimes play from their own threads: two threads opening and
+// closing the device at once never hold it both, the very first opening
+// of the output included.
+TEST_F(WaveOutTest, SdlDeviceOpenIsOneStepAcrossThreads) {
+    ::setenv("QUORIL_AUDIO", "sdl", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const WaveFormat f = pcm(11025, 8, 1);
+    std::atomic<int> holders{0}, overlaps{0}, opened{0}, ready{0};
+    auto run = [&] {
+        ++ready;
+        while (ready.load() < 2) {
+        }
+        for (int i = 0; i < 20000; ++i) {
+            HWaveOut dev = 0;
+            const MmResult r = waveOutOpen(&dev, WAVE_MAPPER, &f, 0, CALLBACK_WINDOW);
+            if (r == MMSYSERR_NODRIVER) return;
+            if (r != MMSYSERR_NOERROR) continue;
+            ++opened;
+            if (++holders > 1) ++overlaps;
+            --holders;
+            if (waveOutClose(dev) != MMSYSERR_NOERROR) ++overlaps;
+        }
+    };
+    std::thread a(run), b(run);
+    a.join();
+    b.join();
+    if (opened.load() == 0) GTEST_SKIP() << "SDL's dummy audio driver did not open";
+    EXPECT_EQ(overlaps.load(), 0);
+}
+
+}  // namespace

@@ -47,6 +47,10 @@ TEST(ShellOpen, Commands) {
     EXPECT_EQ(platform::shellOpenCommand("", "www.example.org"), (V{"xdg-open", "http://www.example.org"}));
     EXPECT_EQ(platform::shellOpenCommand("", "https://x.org/a b"), (V{"xdg-open", "https://x.org/a b"}));
     EXPECT_EQ(platform::shellOpenCommand("", "-x.txt"), (V{"xdg-open", "./-x.txt"}));
+    // A document is a file, never an address: "ab:" is no scheme.
+    EXPECT_EQ(platform::shellOpenCommand("", "ab:cd.odt"), (V{"xdg-open", "./ab:cd.odt"}));
+    EXPECT_EQ(platform::shellOpenCommand("", "sub\\nota.doc"), (V{"xdg-open", "./sub/nota.doc"}));
+    EXPECT_EQ(platform::shellOpenCommand("", "/tmp/a:b.odt"), (V{"xdg-open", "/tmp/a:b.odt"}));
     EXPECT_EQ(platform::shellOpenCommand("firefox", "www.x.org"), (V{"firefox", "www.x.org"}));
     EXPECT_EQ(platform::shellOpenCommand("/usr/bin/prog", ""), (V{"/usr/bin/prog"}));
     EXPECT_EQ(platform::shellOpenCommand("", ""), V{});

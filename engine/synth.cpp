@@ -1,0 +1,143 @@
+// See synth.hpp.
+#include "synth.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace mbr {
+namespace {
+
+constexpr int kWindowSteps = 1024;
+
+// Half a Hann window, from its peak (0) to its foot (kWindowSteps).
+const std::array<float, kWindowSteps + 1>& halfHann() {
+    static const auto table = [] {
+        std::array<float, kWindowSteps + 1> t{};
+        for (int i = 0; i <= kWindowSteps; ++i)
+            t[static_cast<std::size_t>(i)] =
+                static_cast<float>(0.5 * (1.0 + std::cos(std::numbers::pi * i / kWindowSteps)));
+        return t;
+    }();
+    return table;
+}
+
+std::uint32_t markPos(const Database& db, const Diphone& d, std::uint32_t k) {
+    return db.marks[d.firstMark + k] & ~kVoicedBit;
+}
+
+// The index of the diphone's mark nearest to source position s.
+std::uint32_t nearestMark(const Database& db, const Diphone& d, double s) {
+    std::uint32_t lo = 0, hi = d.markCount;  // first mark at or after s, by bisection
+    while (lo < hi) {
+        const std::uint32_t mid = (lo + hi) / 2;
+        if (markPos(db, d, mid) < s) lo = mid + 1; else hi = mid;
+    }
+    if (lo == d.markCount) return lo - 1;
+    if (lo > 0 && s - markPos(db, d, lo - 1) < markPos(db, d, lo) - s) return lo - 1;
+    return lo;
+}
+
+}  // namespace
+
+void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::vector<float>& out,
+                SynthScratch& scr) {
+    const double perMs = db.rate / 1000.0;
+    // Phone edges in output samples, rounded from the running total so the
+    // whole is exactly the sum of the durations.
+    double totalMs = 0;
+    scr.parts.clear();
+    scr.pitchTime.clear();
+    scr.pitchHz.clear();
+    for (const SynthPhone& p : phones) {
+        const double start = std::round(totalMs * perMs);
+        totalMs += p.durationMs;
+        const double end = std::round(totalMs * perMs);
+        for (const Target& t : p.targets) {
+            scr.pitchTime.push_back(start + (end - start) * t.pos / 100.0);
+            scr.pitchHz.push_back(std::clamp(t.f0, 40.0, 600.0));
+        }
+        if (end <= start) continue;
+        const Diphone* in = p.enter >= 0 ? &db.diphones[static_cast<std::size_t>(p.enter)] : nullptr;
+        const Diphone* lv = p.leave >= 0 ? &db.diphones[static_cast<std::size_t>(p.leave)] : nullptr;
+        const double inLen = in ? in->cutEnd - in->boundary : 0;
+        const double lvLen = lv ? lv->boundary - lv->cutStart : 0;
+        const double split = inLen + lvLen > 0 ? start + (end - start) * inLen / (inLen + lvLen) : end;
+        if (split > start)
+            scr.parts.push_back({start, split, in ? double(in->boundary) : 0, in ? double(in->cutEnd) : 0, p.enter});
+        if (end > split)
+            scr.parts.push_back({split, end, lv ? double(lv->cutStart) : 0, lv ? double(lv->boundary) : 0, p.leave});
+    }
+    const std::size_t n = static_cast<std::size_t>(std::round(totalMs * perMs));
+    out.assign(n, 0.0f);
+    if (n == 0 || scr.parts.empty()) return;
+
+    // Targets come in phone order, but a position of 100 followed by 0 in the
+    // next phone may tie; keep the curve's times non-decreasing.
+    for (std::size_t i = 1; i < scr.pitchTime.size(); ++i)
+        scr.pitchTime[i] = std::max(scr.pitchTime[i], scr.pitchTime[i - 1]);
+    std::size_t pc = 0;  // pitch cursor: the first point after t
+    auto pitchAt = [&](double t) {
+        if (scr.pitchTime.empty()) return db.defaultF0;
+        while (pc < scr.pitchTime.size() && scr.pitchTime[pc] <= t) ++pc;
+        if (pc == 0) return scr.pitchHz.front();
+        if (pc == scr.pitchTime.size()) return scr.pitchHz.back();
+        const double t0 = scr.pitchTime[pc - 1], t1 = scr.pitchTime[pc];
+        const double f0 = scr.pitchHz[pc - 1], f1 = scr.pitchHz[pc];
+        return t1 > t0 ? f0 + (f1 - f0) * (t - t0) / (t1 - t0) : f1;
+    };
+
+    const auto& hann = halfHann();
+    std::size_t pi = 0;  // part cursor
+    int lastDiphone = -1;
+    std::uint32_t lastMark = 0;
+    bool reversedLast = false;
+    double t = 0;
+    while (t < static_cast<double>(n)) {
+        while (pi + 1 < scr.parts.size() && t >= scr.parts[pi].outEnd) ++pi;
+        const SynthScratch::Part& part = scr.parts[pi];
+        double period = db.rate / pitchAt(t);
+        if (part.diphone < 0) {  // silence: nothing to add, keep the marks going
+            t += period;
+            lastDiphone = -1;
+            continue;
+        }
+        const Diphone& d = db.diphones[static_cast<std::size_t>(part.diphone)];
+        const double span = part.outEnd - part.outStart;
+        const double s = part.srcStart + (span > 0 ? (t - part.outStart) * (part.srcEnd - part.srcStart) / span : 0);
+        const std::uint32_t k = nearestMark(db, d, s);
+        const std::uint32_t m = markPos(db, d, k);
+        const bool voiced = (db.marks[d.firstMark + k] & kVoicedBit) != 0;
+        const double before = k > 0 ? m - markPos(db, d, k - 1) : db.period;
+        const double after = k + 1 < d.markCount ? markPos(db, d, k + 1) - m : db.period;
+        double wl = before, wr = after;
+        if (voiced) {
+            wl = std::min(wl, period);
+            wr = std::min(wr, period);
+        } else {
+            period = after;
+        }
+        wl = std::min(wl, static_cast<double>(m));
+        wr = std::min(wr, static_cast<double>(d.count - 1 - m));
+        const bool reverse = !voiced && part.diphone == lastDiphone && k == lastMark && !reversedLast;
+        if (reverse) wl = wr = std::min(wl, wr);
+        reversedLast = reverse;
+        lastDiphone = part.diphone;
+        lastMark = k;
+
+        const long centre = std::lround(t);
+        const long from = std::max(-static_cast<long>(wl) + 1, -centre);
+        const long to = std::min(static_cast<long>(wr) - 1, static_cast<long>(n) - 1 - centre);
+        const std::int16_t* src = db.samples.data() + d.first + m;
+        const double stepL = wl > 0 ? kWindowSteps / wl : 0, stepR = wr > 0 ? kWindowSteps / wr : 0;
+        float* dst = out.data() + centre;
+        for (long j = from; j <= to; ++j) {
+            const double w = hann[static_cast<std::size_t>(j < 0 ? -j * stepL : j * stepR)];
+            dst[j] += static_cast<float>(w * src[reverse ? -j : j]);
+        }
+        t += std::max(period, 2.0);
+    }
+}
+
+}  // namespace mbr
