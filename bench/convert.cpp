@@ -1,10 +1,16 @@
 // Conversion speed: a generated 50 MB text (about a million lines of
 // Portuguese-looking words with Latin-1 letters) converted to ZUL, once
-// without a screen and once showing every line on the headless console as
-// the program does. Prints MB/s (10^6 bytes per second).
+// without a screen and once showing every line on the console as the
+// program does. Prints MB/s (10^6 bytes per second) and lines/s.
 //
 //   bench_convert TEXT ZUL    generates TEXT unless it exists, converts it
 //   bench_convert --generate TEXT
+//   bench_convert --lines TEXT N   writes N lines of 59 letters (61 bytes
+//                                  with CR LF) instead
+//
+// The screen run uses the console QUORIL_CONSOLE names: headless, or
+// terminal (run it in a terminal, e.g. inside tmux: the results come on
+// standard error once the terminal is given back).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -68,10 +74,25 @@ struct Timer {
     double cpuSeconds() const { return static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC; }
 };
 
-void report(const char* what, double megabytes, const Timer& t) {
+// Lines of 59 letters and CR LF (61 bytes), as a listing would have them.
+void generateLines(const std::string& name, long count) {
+    Lcg rng;
+    std::ofstream out(name, std::ios::binary);
+    std::string line;
+    for (long i = 0; i < count; ++i) {
+        line.clear();
+        for (int k = 0; k < 59; ++k) line += static_cast<char>(k % 8 == 7 ? ' ' : 'a' + rng.below(26));
+        line += "\r\n";
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
+}
+
+std::string report(const char* what, double megabytes, std::uint64_t lines, const Timer& t) {
     double w = t.wallSeconds(), c = t.cpuSeconds();
-    std::printf("%-36s %8.1f MB/s wall (%.3f s), %8.1f MB/s processor (%.3f s)\n", what, megabytes / w, w,
-                megabytes / c, c);
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%-36s %8.1f MB/s wall (%.3f s), %8.1f MB/s processor (%.3f s), %10.0f lines/s\n",
+                  what, megabytes / w, w, megabytes / c, c, static_cast<double>(lines) / w);
+    return buf;
 }
 
 }  // namespace
@@ -79,6 +100,10 @@ void report(const char* what, double megabytes, const Timer& t) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--generate") == 0) {
         generate(argv[2]);
+        return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--lines") == 0) {
+        generateLines(argv[2], std::atol(argv[3]));
         return 0;
     }
     if (argc != 3) {
@@ -93,11 +118,13 @@ int main(int argc, char** argv) {
     try {
         Timer plain;
         converter::convertFile(text, zulName, [&](const std::string&) { ++lines; });
-        std::printf("input: %.1f MB, %llu lines\n", megabytes, static_cast<unsigned long long>(lines));
-        report("convzul, conversion only:", megabytes, plain);
+        std::string results = "input: " + std::to_string(megabytes) + " MB, " + std::to_string(lines) + " lines\n";
+        results += report("convzul, conversion only:", megabytes, lines, plain);
 
         const char* console = std::getenv("QUORIL_CONSOLE");
-        if (console && std::strcmp(console, "headless") == 0) {
+        const bool headless = console && std::strcmp(console, "headless") == 0;
+        const bool terminal = console && std::strcmp(console, "terminal") == 0;
+        if (headless || terminal) {
             // Every line written on the screen as the converter shows it,
             // without speech (bench_convert_speaking times the spoken run).
             // The headless window records every paint for tests; the
@@ -107,12 +134,17 @@ int main(int argc, char** argv) {
             converter::convertFile(text, zulName, [&](const std::string& line) {
                 qrcrt::writeText(line);
                 qrcrt::writeText("\r\n");
-                if (++shown % 1024 == 0) platform::headless::clearDrawCalls();
+                if (++shown % 1024 == 0 && headless) platform::headless::clearDrawCalls();
             });
-            report("convzul, lines on the headless screen:", megabytes, screen);
+            qrcrt::flushOutput();
+            results += report(headless ? "convzul, lines on the headless screen:" : "convzul, lines on the terminal:",
+                              megabytes, shown, screen);
         } else {
-            std::printf("(set QUORIL_CONSOLE=headless to time the run with the screen)\n");
+            results += "(set QUORIL_CONSOLE=headless or terminal to time the run with the screen)\n";
         }
+        // On the terminal, standard error is held while the screen is up and
+        // shown once the terminal is given back, at exit.
+        std::fputs(results.c_str(), terminal ? stderr : stdout);
     } catch (const converter::IoError& e) {
         std::fprintf(stderr, "%s\n", e.text().c_str());
         return 1;

@@ -2,7 +2,8 @@
 // one window. Writing stores bytes at the cursor and repaints only the span
 // of the row it touched; a line feed past the bottom scrolls the text window
 // (by copying pixels when LENTO asks for it and the window is placed where
-// that is safe, else by repainting everything). Painting draws each row in
+// that is safe, or always when the backend keeps the cells itself, as the
+// terminal does; else by repainting everything). Painting draws each row in
 // runs of equal attribute, one text call per run. The look comes from the
 // VIDEO section of QUORIL.INI, read when the window opens.
 #include <algorithm>
@@ -131,8 +132,11 @@ void scrollUp(State& s) {
     std::fill_n(s.attrs.begin() + last, width, s.attribute);
     if (!s.hwnd) return;
     const auto& f = s.font;
-    bool pixels = false;
-    if (s.pixelScroll && platform::isActiveWindow(s.hwnd)) {
+    // Where the backend keeps the cells itself (the terminal), moving them
+    // always gives what a repaint would, and the repaint of all 25 rows at
+    // every line written is what slowed the screen down.
+    bool pixels = platform::keepsContents();
+    if (!pixels && s.pixelScroll && platform::isActiveWindow(s.hwnd)) {
         auto m = platform::systemMetrics();
         pixels = platform::windowRect(s.hwnd).bottom < m.displayHeight - 32;
     }
@@ -281,7 +285,10 @@ platform::LResult windowProc(platform::Hwnd hwnd, std::uint32_t message, platfor
         if (detail::onKeyUp(static_cast<std::uint32_t>(wParam))) return 0;
         return platform::defWindowProc(hwnd, message, wParam, lParam);
     case platform::WM_CHAR:
-        detail::onChar(static_cast<std::uint8_t>(wParam));
+        if (wParam > 0xFF)
+            detail::onLackingCharacter();
+        else
+            detail::onChar(static_cast<std::uint8_t>(wParam));
         return 0;
     case platform::WM_RBUTTONDOWN:
         s.magnifying = true;

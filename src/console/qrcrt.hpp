@@ -51,6 +51,9 @@ void flushOutput();
 std::string readLine(std::size_t size = 256);
 
 // ---- keyboard and pumps ----
+// A typed character that Windows-1252 lacks queues 0 and this code, so that
+// a reader can answer it with the warning tone instead of losing it unheard.
+constexpr std::uint8_t lackingCharacterCode = 1;
 bool keyWaiting();
 std::uint8_t readKeyCode();
 // Whether Alt was held with the last key taken by readKeyCode. Ctrl+Shift+F9
@@ -79,6 +82,10 @@ void setNoticeHandler(NoticeHandler handler, bool armed);
 void armNoticeHandler(bool armed);
 // WM_COPYDATA goes to this handler, if any.
 void setCopyDataHandler(std::function<platform::LResult(platform::WParam, platform::LParam)> handler);
+// Answers a refused switch to braille (the window cannot tell when keys are
+// released) with the reason, Windows-1252. Without one the console beeps and
+// writes the reason on the screen.
+void setBrailleRefusalHandler(std::function<void(const std::string& reason)> handler);
 // A general hook that sees every message first; answering true claims it.
 using MessageHook = std::function<bool(const platform::Msg&)>;
 void setMessageHook(MessageHook hook);

@@ -6,8 +6,6 @@
 // number sign (dots 3456: a to j become digits until a tilde) and the
 // apostrophe as a full stop among digits. Switching modes is heard: a
 // 100 Hz tone for off, 800 Hz then 1600 Hz for mode 1 or 400 Hz for mode 2.
-#include <iostream>
-
 #include "console/qrcrt.hpp"
 #include "console/qrcrt_state.hpp"
 #include "platform/system/system.hpp"
@@ -106,21 +104,34 @@ void setBrailleMode(int mode) {
             toneOff();
         }
     } else {
+        // Chords need key releases, which a terminal never reports: refuse
+        // before any tone, so that nobody hears a mode that is not on.
+        if (!platform::hasKeyReleases()) {
+            const std::string reason =
+                "Teclado braille indispon\xEDvel: o terminal n\xE3o informa as teclas soltas";
+            if (s.brailleRefused) {
+                s.brailleRefused(reason);
+            } else {
+                platform::messageBeep();
+                if (cursorColumn() != 1) writeText("\r\n");
+                writeLine(reason);
+                flushOutput();
+            }
+            return;
+        }
         toneOn(800);
         pauseFor(200);
         toneOn(mode == 1 ? 1600 : 400);
         pauseFor(200);
         toneOff();
-        if (!platform::hasKeyReleases()) {
-            std::cerr << platform::cp1252ToUtf8(
-                "convzul: teclado braille indispon\xEDvel: este terminal n\xE3o informa quando as teclas "
-                "s\xE3o soltas\n");
-            mode = 0;
-        }
     }
     s.braille = mode;
 }
 
 int brailleMode() { return state().braille; }
+
+void setBrailleRefusalHandler(std::function<void(const std::string&)> handler) {
+    state().brailleRefused = std::move(handler);
+}
 
 }  // namespace qrcrt

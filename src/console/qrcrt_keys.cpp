@@ -165,6 +165,11 @@ void onChar(std::uint8_t ch) {
     queueBytes({ch}, alt);
 }
 
+void onLackingCharacter() {
+    State& s = state();
+    if (s.count <= queueSize - 2) queueBytes({0, lackingCharacterCode}, false);
+}
+
 void onFocus(bool gained) {
     State& s = state();
     if (gained) {

@@ -67,6 +67,7 @@ struct State {
 
     // ---- hooks of other modules ----
     NoticeHandler notice;
+    std::function<void(const std::string&)> brailleRefused;
     bool noticeArmed = false;
     std::function<platform::LResult(platform::WParam, platform::LParam)> copyData;
     MessageHook hook;
@@ -79,6 +80,7 @@ void onKeyDown(std::uint32_t vk);
 // False when the release is left to the default handling.
 bool onKeyUp(std::uint32_t vk);
 void onChar(std::uint8_t ch);
+void onLackingCharacter();
 void onFocus(bool gained);
 // Queue bytes with their Alt mark; false (nothing queued) when they do not fit.
 bool queueBytes(std::initializer_list<std::uint8_t> bytes, bool alt);

@@ -263,9 +263,12 @@ void Edit::openWord() {
     while (start > 1 && at(start - 1) != ' ') --start;
     while (stop <= max_ && at(stop) != ' ') ++stop;
     std::string word = text_.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(stop - start));
-    static const std::string strip = "\"(*-.<=>[_{";
+    // Quotes, brackets and marks around a link are the sentence's, not the
+    // link's: "(www.site.com)," opens www.site.com.
+    static const std::string strip = "\"(*-.<=>[_{)]}";
+    static const std::string stripAtEnd = strip + ",;:!?";
     const std::size_t a = word.find_first_not_of(strip);
-    word = a == std::string::npos ? std::string() : word.substr(a, word.find_last_not_of(strip) - a + 1);
+    word = a == std::string::npos ? std::string() : word.substr(a, word.find_last_not_of(stripAtEnd) - a + 1);
     if (word.empty()) {
         beepError();
         return;
@@ -465,6 +468,11 @@ bool Edit::extendedKey(std::uint8_t code, bool alt, int& result) {
         break;
     case 254:  // Shift+Insert
         paste();
+        break;
+    case qrcrt::lackingCharacterCode:
+        // A letter the field cannot hold: refused aloud, and the keys typed
+        // after it are kept.
+        playImageAndWait(warningImage().data());
         break;
     case 255:  // Ctrl+Insert
         copy();

@@ -171,6 +171,14 @@ void speakToServer(const std::string& text) {
     s.serverPending = true;
 }
 
+// A braille keyboard the window cannot offer: the warning tone, then the
+// reason on a line of its own, written and said.
+void refuseBraille(const std::string& reason) {
+    beepError();
+    if (qrcrt::cursorColumn() != 1) qrcrt::writeText("\r\n");
+    writeLineSpoken(reason);
+}
+
 // The first file or folder the diphone synthesizer needs that is not
 // there, in the order it looks for them; empty when all are.
 std::string missingForSynthesizer() {
@@ -190,6 +198,7 @@ std::string missingForSynthesizer() {
 
 void startSpeech(int speed, const std::string& dir) {
     OutputState& s = state();
+    qrcrt::setBrailleRefusalHandler(refuseBraille);
     if (speed <= 0) speed = numberValue(settingsValue("TRADUTOR", "VELOCIDADE"), 0);
     if (speed <= 0 || speed > kMaxSpeed) speed = kDefaultSpeed;
     s.speed = speed;

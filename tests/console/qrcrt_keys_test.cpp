@@ -221,6 +221,31 @@ TEST_F(Keys, BrailleModeSwitchKeys) {
     EXPECT_EQ(qrcrt::brailleMode(), 1) << "a mode above 2 is 1";
 }
 
+TEST_F(Keys, BrailleRefusedWhereKeyReleasesAreUnknown) {
+    // No key releases (a terminal): neither the settings nor Ctrl+Alt+F11
+    // turn braille on; each refusal beeps and shows its reason.
+    platform::headless::setKeyReleases(false);
+    std::vector<std::string> reasons;
+    qrcrt::setBrailleRefusalHandler([&](const std::string& r) { reasons.push_back(r); });
+    settings("[BRAILLE]\nMODO=1\n");
+    qrcrt::openScreen();
+    EXPECT_EQ(qrcrt::brailleMode(), 0);
+    platform::headless::keyDown(platform::VK_F11, MOD_CTRL | MOD_ALT);
+    EXPECT_EQ(drain(), std::vector<int>{});
+    EXPECT_EQ(qrcrt::brailleMode(), 0);
+    ASSERT_EQ(reasons.size(), 2u);
+    EXPECT_NE(reasons[0].find("braille"), std::string::npos);
+    // Without a handler the console answers by itself.
+    qrcrt::setBrailleRefusalHandler(nullptr);
+    platform::headless::keyDown(platform::VK_F11, MOD_CTRL | MOD_SHIFT);
+    EXPECT_EQ(drain(), std::vector<int>{});
+    EXPECT_EQ(qrcrt::brailleMode(), 0);
+    EXPECT_EQ(platform::headless::beeps(), 1);
+    std::string first;
+    for (int c = 1; c <= 8; ++c) first += static_cast<char>(qrcrt::screenChar(1, c));
+    EXPECT_EQ(first, "Teclado ");
+}
+
 TEST_F(Keys, BrailleModeFromSettings) {
     settings("[BRAILLE]\nMODO=2\n");
     qrcrt::openScreen();
@@ -292,13 +317,19 @@ TEST_F(Keys, CaretWhileWaitingWithFocus) {
         }
         return false;
     });
+    write("\r\nde");  // row 2, column 3: the two coordinates differ
     platform::headless::character('y');
     EXPECT_EQ(qrcrt::readKeyCode(), 'y');
     ASSERT_TRUE(seen);
     EXPECT_TRUE(during.exists);
     EXPECT_TRUE(during.shown);
+    const auto client = platform::clientRect(qrcrt::windowHandle());
+    const int cw = client.width() / qrcrt::screenColumns, ch = client.height() / qrcrt::screenRows;
+    const int ascent = platform::createFont("", cw, ch).ascent;
+    EXPECT_EQ(during.width, cw);
     EXPECT_EQ(during.height, 2);
-    EXPECT_GT(during.x, 0);
+    EXPECT_EQ(during.x, 2 * cw) << "under the cell of column 3";
+    EXPECT_EQ(during.y, 1 * ch + ascent) << "on the baseline of row 2";
 }
 
 TEST_F(Keys, CtrlBreakAndQuitEndWith255) {

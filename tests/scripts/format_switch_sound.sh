@@ -25,22 +25,33 @@ trap 'pactl unload-module "$module" >/dev/null 2>&1; rm -rf "$work"' EXIT
 "$tool" --tone "$work/a.wav" 0.6 440 || exit 1
 "$tool" --tone "$work/b.wav" 0.6 330 16000 16 || exit 1
 
+size() { stat -c %s "$work/rec.raw" 2>/dev/null || echo 0; }
+# Waits until the recording holds more than $1 bytes; false after 20 s.
+grown_past() {
+    local end=$((SECONDS + 20))
+    until [ "$(size)" -gt "$1" ]; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.05
+    done
+}
 parec -d $sink.monitor --raw --format=s16le --rate=16000 --channels=1 >"$work/rec.raw" &
 rec=$!
-sleep 0.5
+# The recorder is running once the sink's silence reaches the file.
+grown_past 0 || { echo "format_switch: the recorder records nothing"; exit 1; }
 PULSE_SINK=$sink QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio \
     "$tool" "$work/a.wav" "$work/b.wav" "$work/a.wav"
 status=$?
-sleep 0.5
+# Half a second more of recording, so the tail of the last tone is in.
+grown_past $(( $(size) + 16000 )) || echo "format_switch: the recording stopped growing"
 kill "$rec" 2>/dev/null
 wait "$rec" 2>/dev/null
 [ $status -eq 0 ] || { echo "format_switch: wavplay failed ($status)"; exit 1; }
 
 read -r line < <("$tool" --measure "$work/rec.raw" 16000)
 echo "format_switch: $line"
-sound_ms=$(sed -n 's/.*sound_ms=\([0-9]*\).*/\1/p' <<<"$line")
+sounding=$(sed -n 's/.*sounding_ms=\([0-9]*\).*/\1/p' <<<"$line")
 rms=$(sed -n 's/.*rms=\([0-9]*\).*/\1/p' <<<"$line")
 [ "${rms:-0}" -gt 8000 ] || { echo "format_switch: the recording is too quiet (rms ${rms:-0})"; exit 1; }
 # Three tones of 600 ms: a dropped or repeated one is 600 ms off.
-[ "${sound_ms:-0}" -ge 1700 ] && [ "$sound_ms" -le 3000 ] || { echo "format_switch: ${sound_ms} ms of sound, not 1800"; exit 1; }
+[ "${sounding:-0}" -ge 1500 ] && [ "$sounding" -le 2100 ] || { echo "format_switch: ${sounding} ms of sound, not 1800"; exit 1; }
 echo "format_switch: ok"

@@ -76,8 +76,8 @@ inst="$work/inst"
 DESTDIR="$inst" cmake --install "$build" --prefix /usr/local >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install"; }
 [ -x "$inst/usr/local/bin/convzul" ] && [ -f "$inst/etc/quoril/QUORIL.INI" ] || fail "install put nothing in place"
 grep -q "/usr/local/share/quoril" "$inst/etc/quoril/QUORIL.INI" || fail "the installed settings do not name the prefix"
-cmake -P "$build/uninstall.cmake" >"$work/uninstall.log" 2>&1 || { cat "$work/uninstall.log"; fail "uninstall"; }
-left=$(find "$inst" -mindepth 1 \( -type f -o -type l -o -name '*quoril*' -o -name 'pt_BR' \) | head -n 5)
+DESTDIR="$inst" cmake -P "$build/uninstall.cmake" >"$work/uninstall.log" 2>&1 || { cat "$work/uninstall.log"; fail "uninstall"; }
+left=$(find "$inst" -mindepth 1 \( -type f -o -type l -o -name '*quoril*' -o -name 'pt_BR' -o -name convzul \) | head -n 5)
 [ -z "$left" ] || fail "uninstall left: $left"
 
 [ $failures -eq 0 ] && echo "ok" || echo "$failures failure(s)"

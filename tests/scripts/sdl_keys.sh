@@ -57,9 +57,13 @@ ctrl+a	keydown 41 C|char 01 C|keyup 41 -
 ctrl+c	keydown 43 C|char 03 C|keyup 43 -
 alt+x	syskeydown 58 A|keyup 58 -
 ctrl+alt+a	keydown 41 CA|keyup 41 -
+ctrl+bracketleft	keydown DB C|char 1B C|keyup DB -
+ctrl+backslash	keydown DC C|char 1C C|keyup DC -
+ctrl+bracketright	keydown DD C|char 1D C|keyup DD -
 7	keydown 37 -|char 37 -|keyup 37 -
 ccedilla	char E7 -
 EuroSign	char 80 -
+lstroke	char 142 -
 KEYS
 
 failures=0
@@ -70,7 +74,8 @@ while IFS=$'\t' read -r keys expected; do
     xdotool key --clearmodifiers "$keys"
     bars=${expected//[^|]/}
     want=$((${#bars} + 1))
-    end=$((SECONDS + 3))
+    # A busy machine may take seconds; a key that gives nothing still fails.
+    end=$((SECONDS + 15))
     while [ "$(tail -n +$((before + 1)) "$log" | filter | wc -l)" -lt "$want" ] && [ $SECONDS -lt $end ]; do
         sleep 0.05
     done
@@ -85,7 +90,8 @@ done <<< "$table"
 # The mouse: x in the low half of lParam, y in the high half.
 before=$(wc -l < "$log")
 xdotool mousemove --window "$win" 37 21 click 3
-sleep 0.5
+end=$((SECONDS + 15))
+until tail -n +$((before + 1)) "$log" | grep -q '^rbuttonup' || [ $SECONDS -ge $end ]; do sleep 0.05; done
 got=$(tail -n +$((before + 1)) "$log" | grep -E '^(mousemove|rbutton)' | sort -u | paste -sd'|')
 if [ "$got" != "mousemove 37,21|rbuttondown 37,21|rbuttonup 37,21" ]; then
     echo "FAIL: the mouse gave '$got'"
@@ -132,7 +138,8 @@ grep -qxF "keyecho: caixa de mensagem (ção)" "$work/stderr" ||
 # A resize reaches the program, and the new area is painted.
 before=$(wc -l < "$log")
 xdotool windowsize "$win" 700 500
-sleep 0.5
+end=$((SECONDS + 15))
+until tail -n +$((before + 1)) "$log" | grep -q '^size' || [ $SECONDS -ge $end ]; do sleep 0.05; done
 tail -n +$((before + 1)) "$log" | grep -q '^size' || { echo "FAIL: no WM_SIZE after a resize"; failures=$((failures + 1)); }
 
 # Alt+F4 closes the window and the program ends normally.

@@ -38,7 +38,7 @@ wait_light() {
 }
 
 printf 'abc\r\n' > "$work/entrada.txt"
-(cd "$work" && QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" exec "$bin" >"$work/stdout" 2>"$work/stderr") &
+(cd "$work" && SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" exec "$bin" >"$work/stdout" 2>"$work/stderr") &
 app_pid=$!
 
 # The title and the first prompt: two lines of text.

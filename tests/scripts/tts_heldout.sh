@@ -2,17 +2,18 @@
 # Phoneme error rate of both voices' transcription against espeak-ng pt-br on
 # the held-out words of data/heldout.txt (corpus words beyond the 5000 most
 # frequent, named by neither exception file; scripts/make-heldout). Prints
-# both figures; fails when the diphone synthesizer's rate passes its bound.
-# The built-in voice's bounds hold only when QUORIL_BUILTIN_PER_MAX and
-# QUORIL_BUILTIN_STRESS_MIN are set (percent).
+# both figures; fails when the diphone synthesizer's rate passes its bound
+# (QUORIL_DIPHONE_PER_MAX, 3%), the built-in voice's rate passes its bound
+# (QUORIL_BUILTIN_PER_MAX, 1%) or the built-in voice's stress agrees on fewer
+# words than QUORIL_BUILTIN_STRESS_MIN (99%).
 set -euo pipefail
 export LC_ALL=C
 build=${QUORIL_BUILD_DIR:?}
 src=${QUORIL_SOURCE_DIR:?}
 [ -x "$build/ttsper" ] || { echo "ttsper not built"; exit 77; }
 diphone_max=${QUORIL_DIPHONE_PER_MAX:-3.0}
-builtin_max=${QUORIL_BUILTIN_PER_MAX:-}
-stress_min=${QUORIL_BUILTIN_STRESS_MIN:-}
+builtin_max=${QUORIL_BUILTIN_PER_MAX:-1.0}
+stress_min=${QUORIL_BUILTIN_STRESS_MIN:-99.0}
 rc=0
 out=$(ASAN_OPTIONS=detect_leaks=0 "$build/ttsper" -d "$src/data/tireltts" -r "$src/data" -l "$src/data/heldout.txt") || rc=$?
 [ $rc -eq 77 ] && exit 77

@@ -30,6 +30,19 @@ TEST_F(LineEdit, ReadLineAnswersWhatWasTypedAndEchoesEachKey) {
     EXPECT_EQ(qrcrt::cursorColumn(), 1);
 }
 
+TEST_F(LineEdit, ALetterTheFieldCannotHoldIsRefusedAloud) {
+    // "Łódź.txt" typed: Ł and ź are not in Windows-1252. Each is answered
+    // with the warning tone, and the letters typed after it are kept.
+    letters("\xF3" "d.");
+    for (const std::uint32_t ch : {0x141u, 0xF3u, std::uint32_t{'d'}, 0x17Au, std::uint32_t{'.'}})
+        platform::headless::character(ch);
+    type("\r");
+    std::string text;
+    speaking::readLineSpoken(text);
+    EXPECT_EQ(text, "\xF3" "d.");
+    EXPECT_EQ(log_, (Log{"warning", "play \xF3", "play d", "warning", "play ."}));
+}
+
 TEST_F(LineEdit, EscBlanksTheTypedTextAndAnswersEmpty) {
     qrcrt::writeText("Nome: ");
     qrcrt::flushOutput();

@@ -64,7 +64,26 @@ TEST_F(Link, F12OpensTheWordUnderTheCursor) {
     speaking::editLineSpoken(text, 1, 1, false, 60, 60);
     std::vector<std::string> args;
     ASSERT_TRUE(rec.arguments(args));
-    EXPECT_EQ(args, std::vector<std::string>{word + ")"}) << "stripped of ( at its start and . at its end";
+    EXPECT_EQ(args, std::vector<std::string>{word}) << "stripped of ( at its start and ). at its end";
+
+    // Brackets and a sentence's marks around the word are not the link's.
+    const struct {
+        const char* typed;
+        const char* opened;
+    } cases[] = {
+        {"(www.site.com)", "www.site.com"},   {"[www.site.com],", "www.site.com"},
+        {"{www.site.com};", "www.site.com"},  {"www.site.com?!", "www.site.com"},
+        {"\"www.site.com\":", "www.site.com"}, {"http://x.org/a(b)c?q=1", "http://x.org/a(b)c?q=1"},
+    };
+    for (const auto& c : cases) {
+        text = std::string("veja ") + c.typed + " agora";
+        keys(platform::VK_RIGHT, 7);
+        key(platform::VK_F12);
+        type("\r");
+        speaking::editLineSpoken(text, 1, 1, false, 60, 60);
+        ASSERT_TRUE(rec.arguments(args)) << c.typed;
+        EXPECT_EQ(args, std::vector<std::string>{c.opened}) << c.typed;
+    }
 
     // Nothing left after stripping: a warning.
     log_.clear();

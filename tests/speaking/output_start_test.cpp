@@ -3,8 +3,11 @@
 // synthesizer failure, and speech handed to a server.
 #include "output_fixture.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
+
+#include "speaking/sounds.hpp"
 
 namespace {
 
@@ -211,6 +214,31 @@ TEST_F(StartSpeech, SynthesizerFailureStopsTheProgram) {
     EXPECT_NE(painted.find("Banco de dados de voz: VOZX"), std::string::npos) << painted;
     EXPECT_EQ(platform::headless::pendingInput(), 0u) << "the line was read before closing";
     EXPECT_TRUE(trace_.empty()) << "the messages are written, not spoken";
+}
+
+TEST_F(StartSpeech, BrailleThatTheWindowCannotOfferIsRefusedAloud) {
+    // A terminal reports no key releases: Ctrl+Alt+F11 must not sound the
+    // mode's tones; the warning tone comes, then the reason, written and said.
+    platform::headless::setKeyReleases(false);
+    speaking::startSpeech(0, "");
+    speaking::writeSpoken("Arquivo: ");
+    const std::size_t before = platform::waveout::test::blocks().size();
+    trace_.clear();
+    platform::headless::keyDown(platform::VK_F11, platform::MOD_CTRL | platform::MOD_ALT);
+    EXPECT_FALSE(qrcrt::keyWaiting());
+    EXPECT_EQ(qrcrt::brailleMode(), 0);
+    const std::string reason =
+        "Teclado braille indispon\xEDvel: o terminal n\xE3o informa as teclas soltas";
+    EXPECT_EQ(row(1), "Arquivo:");
+    EXPECT_EQ(row(2), reason);
+    const auto blocks = platform::waveout::test::blocks();
+    ASSERT_GT(blocks.size(), before);
+    const auto& warning = speaking::warningImage();
+    const auto& first = blocks[before];
+    ASSERT_LE(first.size() + 44, warning.size());
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), warning.begin() + 44)) << "the warning tone comes first";
+    ASSERT_FALSE(trace_.empty());
+    EXPECT_EQ(trace_.front(), "words Teclado braille indispon\xEDvel");
 }
 
 // The real synthesizer without what it needs: the messages on the screen,

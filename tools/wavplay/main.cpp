@@ -7,8 +7,11 @@
 //                                       8-bit; 16-bit is the built-in voice's)
 //   wavplay --measure RAW RATE          raw s16le mono recording: prints the
 //                                       span between the first and the last
-//                                       loud sample, the level within it and
-//                                       the longest quiet stretch inside it
+//                                       loud sample, the level within it, the
+//                                       time that sounds (10 ms windows that
+//                                       are loud: gaps from a late sound
+//                                       server do not count), and the longest
+//                                       quiet stretch inside the span
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -76,8 +79,23 @@ int measure(const std::string& name, int rate) {
     }
     long ms = first < n ? static_cast<long>((last - first + 1) * 1000 / static_cast<std::size_t>(rate)) : 0;
     double rms = first < n ? std::sqrt(sum / static_cast<double>(last - first + 1)) : 0;
-    std::printf("recorded_ms=%zu sound_ms=%ld rms=%.0f gap_ms=%.1f\n", n * 1000 / static_cast<std::size_t>(rate), ms,
-                rms, static_cast<double>(longestQuiet) * 1000.0 / rate);
+    const std::size_t window = static_cast<std::size_t>(rate) / 100;
+    long sounding = 0;
+    double loudSum = 0;
+    std::size_t loudSamples = 0;
+    for (std::size_t w = 0; window > 0 && w + window <= n; w += window) {
+        double e = 0;
+        for (std::size_t i = w; i < w + window; ++i) e += static_cast<double>(s[i]) * s[i];
+        if (std::sqrt(e / static_cast<double>(window)) > 1000) {
+            sounding += 10;
+            loudSum += e;
+            loudSamples += window;
+        }
+    }
+    const double loudRms = loudSamples ? std::sqrt(loudSum / static_cast<double>(loudSamples)) : 0;
+    std::printf("recorded_ms=%zu sound_ms=%ld rms=%.0f sounding_ms=%ld sounding_rms=%.0f gap_ms=%.1f\n",
+                n * 1000 / static_cast<std::size_t>(rate), ms, rms, sounding, loudRms,
+                static_cast<double>(longestQuiet) * 1000.0 / rate);
     return 0;
 }
 

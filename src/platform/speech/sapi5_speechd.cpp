@@ -3,7 +3,8 @@
 // there. Each voice object is one connection. Speech-dispatcher queues and
 // speaks on its own; the voice counts the messages it handed over and has
 // not yet seen end or be cancelled, and the speak-complete event is set
-// while that count is 0. The voice list starts with the user's configured
+// while that count is 0. Every connection asks for Brazilian Portuguese.
+// The voice list starts with the user's configured
 // voice, followed by speech-dispatcher's eight voice types. A file
 // stream is refused: speech-dispatcher gives no samples back.
 #ifdef QUORIL_HAVE_SPEECHD
@@ -46,6 +47,9 @@ constexpr VoiceType kVoiceTypes[] = {
     {"child_male", SPD_CHILD_MALE}, {"child_female", SPD_CHILD_FEMALE},
 };
 
+// Speech-dispatcher's code for Brazilian Portuguese.
+constexpr const char* kLanguage = "pt-BR";
+
 // Whitespace alone is nothing to hear; speech-dispatcher is not asked to say it.
 bool onlyBlanks(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
@@ -65,6 +69,9 @@ public:
         spd_set_notification_on(conn_, SPD_END);
         spd_set_notification_on(conn_, SPD_CANCEL);
         spd_set_data_mode(conn_, SPD_DATA_TEXT);
+        // The prompts are Brazilian Portuguese, whatever language the
+        // user's default is.
+        spd_set_language(conn_, kLanguage);
     }
     ~SpeechdVoice() override {
         spd_cancel(conn_);

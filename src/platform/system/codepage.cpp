@@ -92,12 +92,15 @@ struct BestFit {
 };
 
 // Windows-1252 characters that code page 850 lacks. The accented letters of
-// Latin-1 all exist there; these are the typographic extras of 80-9F.
+// Latin-1 all exist there; these are the typographic extras of 80-9F. Four
+// take what Windows gives them, so that ZUL files match byte for byte: the
+// euro sign has no fit, the daggers become the crosses of the box set and
+// the bullet the OEM bullet (byte 7).
 constexpr BestFit kAnsiBestFit[] = {
-    {0x20AC, 'E'},  {0x201A, '\''}, {0x201E, '"'},  {0x2026, '.'},  {0x2020, '+'},
-    {0x2021, '+'},  {0x02C6, '^'},  {0x2030, '%'},  {0x0160, 'S'},  {0x2039, '<'},
+    {0x20AC, '?'},  {0x201A, '\''}, {0x201E, '"'},  {0x2026, '.'},  {0x2020, 0xC5},
+    {0x2021, 0xCE}, {0x02C6, '^'},  {0x2030, '%'},  {0x0160, 'S'},  {0x2039, '<'},
     {0x0152, 'O'},  {0x017D, 'Z'},  {0x2018, '\''}, {0x2019, '\''}, {0x201C, '"'},
-    {0x201D, '"'},  {0x2022, 0xFA}, {0x2013, '-'},  {0x2014, '-'},  {0x02DC, '~'},
+    {0x201D, '"'},  {0x2022, 0x07}, {0x2013, '-'},  {0x2014, '-'},  {0x02DC, '~'},
     {0x2122, 'T'},  {0x0161, 's'},  {0x203A, '>'},  {0x0153, 'o'},  {0x017E, 'z'},
     {0x0178, 'Y'},
 };

@@ -131,6 +131,18 @@ void translateMessage(const Msg& msg) {
     case VK_TAB:
         if (!ctrl) ch = 9;
         break;
+    // Ctrl+[ \ ] give ESC, FS and GS, as the Windows layouts have them (the
+    // key left of Z, where a layout has one, is a second backslash).
+    case 0xDB:
+        if (ctrl && !alt) ch = 27;
+        break;
+    case 0xDC:
+    case 0xE2:
+        if (ctrl && !alt) ch = 28;
+        break;
+    case 0xDD:
+        if (ctrl && !alt) ch = 29;
+        break;
     default:
         if (msg.wParam >= 'A' && msg.wParam <= 'Z' && ctrl && !alt) ch = static_cast<int>(msg.wParam - 'A' + 1);
     }

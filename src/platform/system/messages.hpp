@@ -122,7 +122,7 @@ void waitMessage();
 bool waitMessageFor(int milliseconds);
 // Key-down messages that produce a control character (Enter 13, Ctrl+Enter
 // 10, Backspace 8, Ctrl+Backspace 127, Escape 27, Tab 9, Ctrl+letter 1 to 26
-// unless Alt is held too) put the matching WM_CHAR into the queue right
+// and Ctrl+[ \ ] 27 to 29 unless Alt is held too) put the matching WM_CHAR into the queue right
 // behind the key-down's place, before anything queued later. Printable characters come from the backend's text input as
 // WM_CHAR messages of their own, so this posts nothing for them.
 void translateMessage(const Msg& msg);

@@ -69,6 +69,9 @@ public:
     // that does not disturb the display; false when no box could be shown.
     virtual bool messageBox(const std::string& title, const std::string& text) = 0;
     virtual bool hasKeyReleases() const = 0;
+    // Whether the window's contents are the backend's own and never lost or
+    // covered (a terminal's cells), so that moving them is always exact.
+    virtual bool keepsContents() const { return false; }
 };
 
 std::unique_ptr<WindowBackend> makeSdlBackend();

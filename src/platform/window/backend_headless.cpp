@@ -33,6 +33,8 @@ struct HeadlessState {
 
     std::deque<Scripted> script;
     bool keysWhenWaiting = false;
+    bool keyReleases = true;
+    bool keepsContents = false;
     int idleLimit = kDefaultIdleLimit;
 
     bool open = false, maximised = false, active = false;
@@ -287,7 +289,16 @@ public:
         return true;
     }
 
-    bool hasKeyReleases() const override { return true; }
+    bool hasKeyReleases() const override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        return s.keyReleases;
+    }
+    bool keepsContents() const override {
+        auto& s = hs();
+        std::lock_guard<std::mutex> g(s.lock);
+        return s.keepsContents;
+    }
 
 private:
     static void record(std::string op) {
@@ -309,6 +320,8 @@ void resetHeadlessBackend() {
     s.woken = false;
     s.script.clear();
     s.keysWhenWaiting = false;
+    s.keyReleases = true;
+    s.keepsContents = false;
     s.idleLimit = kDefaultIdleLimit;
     s.open = s.maximised = s.active = false;
     s.width = s.height = 0;
@@ -340,7 +353,7 @@ void keyUp(std::uint32_t vk, std::uint8_t mods) {
     addScript(sys ? WM_SYSKEYUP : WM_KEYUP, vk, static_cast<LParam>(0xC0000001u), mods);
 }
 
-void character(std::uint8_t ch, std::uint8_t mods) { addScript(WM_CHAR, ch, 1, mods); }
+void character(std::uint32_t ch, std::uint8_t mods) { addScript(WM_CHAR, ch, 1, mods); }
 
 void typeKey(std::uint32_t vk, std::uint8_t ch, std::uint8_t mods) {
     keyDown(vk, mods);
@@ -395,6 +408,18 @@ void setKeysWhenWaiting(bool on) {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
     s.keysWhenWaiting = on;
+}
+
+void setKeyReleases(bool on) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.keyReleases = on;
+}
+
+void setKeepsContents(bool on) {
+    auto& s = hs();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.keepsContents = on;
 }
 
 std::size_t pendingInput() {

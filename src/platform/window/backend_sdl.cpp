@@ -626,8 +626,7 @@ private:
             // Left Alt without Ctrl makes system characters, not text.
             if ((sdlMods & KMOD_LALT) && !(sdlMods & (KMOD_CTRL | KMOD_RALT | KMOD_MODE))) return;
             const std::uint8_t mods = modsOf(sdlMods);
-            for (char c : typedText(ev.text.text))
-                postMessage(hwnd, WM_CHAR, static_cast<std::uint8_t>(c), 1, mods);
+            for (const std::uint32_t c : typedCharacters(ev.text.text)) postMessage(hwnd, WM_CHAR, c, 1, mods);
             return;
         }
         case SDL_WINDOWEVENT:

@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <atomic>
 #include <clocale>
 #include <csignal>
@@ -191,9 +192,20 @@ public:
         keypad(stdscr, TRUE);
         nodelay(stdscr, TRUE);
         meta(stdscr, TRUE);
+        // Keys are read through a pad of their own: reading through stdscr
+        // would bring the whole screen out to the terminal at every poll.
+        input_ = newpad(1, 1);
+        if (input_ != nullptr) {
+            keypad(input_, TRUE);
+            nodelay(input_, TRUE);
+            meta(input_, TRUE);
+        }
         intrflush(stdscr, FALSE);
         leaveok(stdscr, FALSE);
         scrollok(stdscr, FALSE);
+        // A screen moved up by a line goes out as the terminal's own scroll,
+        // not as every line written again.
+        idlok(stdscr, TRUE);
         curs_set(0);
         if (has_colors()) {
             start_color();
@@ -234,6 +246,8 @@ public:
         // way out may still reach it), so it is remembered as such.
         keys_.forget();
         pairs_.clear();
+        styles_.clear();
+        styleCached_ = false;
         std::vector<std::string>().swap(laterMessages_);
         retired() = this;
     }
@@ -241,15 +255,16 @@ public:
     void pollEvents() override {
         if (!active_) return;
         wint_t ch = 0;
+        WINDOW* in = input_ != nullptr ? input_ : stdscr;
         for (;;) {
-            const int kind = wget_wch(stdscr, &ch);
+            const int kind = wget_wch(in, &ch);
             if (kind == ERR) break;
             if (kind == KEY_CODE_YES) {
                 keyCode(static_cast<int>(ch), 0);
             } else if (ch == 27) {
                 // Alt arrives as ESC before the key; a lone ESC is Escape.
                 wint_t next = 0;
-                const int k2 = wget_wch(stdscr, &next);
+                const int k2 = wget_wch(in, &next);
                 if (k2 == ERR)
                     character(27, 0);
                 else if (k2 == KEY_CODE_YES)
@@ -260,7 +275,7 @@ public:
                 character(static_cast<char32_t>(ch), 0);
             }
         }
-        if (dirty_) present();
+        if (dirty_ && tickCount() - lastPresent_ >= kPresentInterval) present();
     }
 
     void waitEvents(int milliseconds) override {
@@ -327,8 +342,10 @@ public:
 
     void beginPaint() override {}
 
+    // While the program writes without waiting, the terminal is brought up
+    // to date at most every kPresentInterval ms; a wait always brings it.
     void endPaint() override {
-        if (dirty_) present();
+        if (dirty_ && tickCount() - lastPresent_ >= kPresentInterval) present();
     }
 
     void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
@@ -356,20 +373,30 @@ public:
         if (!active_) return;
         const int w = src.width(), h = src.height();
         if (w <= 0 || h <= 0) return;
-        std::vector<cchar_t> cells(static_cast<std::size_t>(w) * h);
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) {
-                cchar_t& cell = cells[static_cast<std::size_t>(r) * w + c];
-                const int sy = src.top + r, sx = src.left + c;
-                if (sy < 0 || sy >= LINES || sx < 0 || sx >= COLS || mvwin_wch(stdscr, sy, sx, &cell) == ERR)
-                    setcchar(&cell, L" ", A_NORMAL, 0, nullptr);
-            }
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) {
-                const int ty = dy + r, tx = dx + c;
-                if (ty < 0 || ty >= LINES || tx < 0 || tx >= COLS) continue;
-                mvwadd_wch(stdscr, ty, tx, &cells[static_cast<std::size_t>(r) * w + c]);
-            }
+        // Row by row, each read and written in one call (a scroll moves 24
+        // rows at every line written).
+        const std::size_t stride = static_cast<std::size_t>(w) + 1;  // room for the terminating cell
+        std::vector<cchar_t> cells(stride * static_cast<std::size_t>(h));
+        cchar_t blank;
+        setcchar(&blank, L" ", A_NORMAL, 0, nullptr);
+        for (int r = 0; r < h; ++r) {
+            cchar_t* row = &cells[static_cast<std::size_t>(r) * stride];
+            std::fill(row, row + stride, blank);
+            const int sy = src.top + r;
+            const int from = std::max(0, src.left), to = std::min(COLS, src.left + w);  // [from, to)
+            if (sy < 0 || sy >= LINES || from >= to) continue;
+            std::vector<cchar_t> got(static_cast<std::size_t>(to - from) + 1);
+            const int n = mvwin_wchnstr(stdscr, sy, from, got.data(), to - from);
+            if (n == ERR) continue;
+            std::copy_n(got.begin(), to - from, row + (from - src.left));
+        }
+        for (int r = 0; r < h; ++r) {
+            const int ty = dy + r;
+            if (ty < 0 || ty >= LINES) continue;
+            const int from = std::max(0, dx), to = std::min(COLS, dx + w);
+            if (from >= to) continue;
+            mvwadd_wchnstr(stdscr, ty, from, &cells[static_cast<std::size_t>(r) * stride + (from - dx)], to - from);
+        }
         dirty_ = true;
     }
 
@@ -445,6 +472,7 @@ public:
     }
 
     bool hasKeyReleases() const override { return false; }
+    bool keepsContents() const override { return true; }
 
 private:
     struct Style {
@@ -469,6 +497,8 @@ private:
     void restore() {
         if (!active_.exchange(false)) return;
         curs_set(1);
+        if (input_ != nullptr) delwin(input_);
+        input_ = nullptr;
         endwin();
         delscreen(screen_);
         screen_ = nullptr;
@@ -493,7 +523,22 @@ private:
         mvwadd_wch(stdscr, y, x, &cell);
     }
 
+    // The style of a colour pair; the nearest-colour search runs once per
+    // pair of colours, not at every text call.
     Style styleFor(Rgb fg, Rgb bg) {
+        const std::uint64_t key = static_cast<std::uint64_t>(fg.r) << 40 | static_cast<std::uint64_t>(fg.g) << 32 |
+                                  static_cast<std::uint64_t>(fg.b) << 24 | static_cast<std::uint64_t>(bg.r) << 16 |
+                                  static_cast<std::uint64_t>(bg.g) << 8 | bg.b;
+        if (styleCached_ && key == lastStyleKey_) return lastStyle_;
+        auto it = styles_.find(key);
+        if (it == styles_.end()) it = styles_.emplace(key, makeStyle(fg, bg)).first;
+        styleCached_ = true;
+        lastStyleKey_ = key;
+        lastStyle_ = it->second;
+        return lastStyle_;
+    }
+
+    Style makeStyle(Rgb fg, Rgb bg) {
         Style st;
         if (colours_ < 8) {
             // No colour: reverse video when the background is the lighter.
@@ -520,6 +565,7 @@ private:
 
     void present() {
         dirty_ = false;
+        lastPresent_ = tickCount();
         if (!active_) return;
         if (caretShown_ && caretY_ >= 0 && caretY_ < LINES && caretX_ >= 0 && caretX_ < COLS)
             wmove(stdscr, caretY_, caretX_);
@@ -557,7 +603,11 @@ private:
         if (ev.ch != 0) post(WM_CHAR, ev.ch, ev.mods);
     }
 
+    static constexpr std::uint64_t kPresentInterval = 30;
+
     SCREEN* screen_ = nullptr;
+    WINDOW* input_ = nullptr;
+    std::uint64_t lastPresent_ = 0;
     std::atomic<bool> active_{false};
     int wakePipe_[2] = {-1, -1};
     int colours_ = 0;
@@ -568,6 +618,10 @@ private:
     bool caretExists_ = false, caretShown_ = false;
     int caretX_ = 0, caretY_ = 0;
     std::map<int, short> pairs_;
+    std::unordered_map<std::uint64_t, Style> styles_;
+    bool styleCached_ = false;
+    std::uint64_t lastStyleKey_ = 0;
+    Style lastStyle_;
     KeyTable keys_;
     std::vector<std::string> laterMessages_;
     StderrCapture stderr_;

@@ -71,7 +71,10 @@ Event fromCharacter(char32_t ch, std::uint8_t mods, bool backspaceIsDel) {
     }
     // With Alt (and no Ctrl) the key is a system key and types nothing.
     const bool system = (mods & MOD_ALT) && !(mods & MOD_CTRL);
-    if (!system && (ch < 0x80 || ch >= 0xA0)) ev.ch = unicodeToCp1252(ch);
+    if (!system && (ch < 0x80 || ch >= 0xA0)) {
+        const std::uint8_t c = unicodeToCp1252(ch);
+        ev.ch = c != 0 ? c : static_cast<std::uint32_t>(ch);
+    }
     return ev;
 }
 

@@ -18,11 +18,12 @@ struct Key {
 
 // What one character read from the terminal becomes: a key-down of vk (0:
 // none) and a WM_CHAR of ch (0: none; control characters are left to
-// translateMessage), both with mods.
+// translateMessage), both with mods. ch is a Windows-1252 byte, or the code
+// point (above 0xFF) of a character Windows-1252 lacks.
 struct Event {
     std::uint32_t vk = 0;
     std::uint8_t mods = 0;
-    std::uint8_t ch = 0;
+    std::uint32_t ch = 0;
 };
 
 // A character (after any ESC prefix, which the caller turns into MOD_ALT).

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-std::string typedText(const char* utf8) {
-    std::string out;
+std::vector<std::uint32_t> typedCharacters(const char* utf8) {
+    std::vector<std::uint32_t> out;
     if (utf8 == nullptr) return out;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);
     while (*p != 0) {
@@ -34,7 +34,8 @@ std::string typedText(const char* utf8) {
         if (i <= extra) continue;
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) continue;
         if (cp >= 0x80 && cp < 0xA0) continue;
-        if (const std::uint8_t c = unicodeToCp1252(cp); c != 0) out += static_cast<char>(c);
+        const std::uint8_t c = unicodeToCp1252(cp);
+        out.push_back(c != 0 ? c : static_cast<std::uint32_t>(cp));
     }
     return out;
 }

@@ -362,5 +362,6 @@ void messageBeep() { backend().beep(); }
 bool messageBox(const std::string& title, const std::string& text) { return backend().messageBox(title, text); }
 
 bool hasKeyReleases() { return backend().hasKeyReleases(); }
+bool keepsContents() { return backend().keepsContents(); }
 
 }  // namespace platform

@@ -130,6 +130,10 @@ bool messageBox(const std::string& title, const std::string& text);
 
 // Whether this backend reports key releases (the braille keyboard needs them).
 bool hasKeyReleases();
+// Whether the window's contents are kept by the backend and cannot be
+// covered or lost (the terminal), so that scrolling may always move them
+// instead of painting everything again.
+bool keepsContents();
 
 // ---- headless backend: scripted input and recorded output, for tests ----
 namespace headless {
@@ -141,7 +145,8 @@ void reset();
 // messages carry x in the low 16 bits of lParam and y in the next 16.
 void keyDown(std::uint32_t vk, std::uint8_t mods = 0);
 void keyUp(std::uint32_t vk, std::uint8_t mods = 0);
-void character(std::uint8_t ch, std::uint8_t mods = 0);
+// ch: a Windows-1252 byte, or the code point of a character it lacks.
+void character(std::uint32_t ch, std::uint8_t mods = 0);
 // keyDown, character (when ch is not 0) and keyUp in turn.
 void typeKey(std::uint32_t vk, std::uint8_t ch = 0, std::uint8_t mods = 0);
 void typeText(const std::string& text);  // one typeKey per byte
@@ -154,6 +159,12 @@ void focus(bool gained);
 // key through (its key-down, characters and key-up), as a person types only
 // when asked; so a test can script all answers before the program asks.
 void setKeysWhenWaiting(bool on);
+// Whether the backend reports key releases (a terminal does not); reset()
+// turns it back on.
+void setKeyReleases(bool on);
+// Whether the backend claims to keep the window's contents (as the
+// terminal does); reset() turns it off.
+void setKeepsContents(bool on);
 // Scripted events not yet handed out.
 std::size_t pendingInput();
 // A wait without time limit that nothing ends (no scripted input, no post

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/window/backend.hpp"
+#include "platform/window/term_keys.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
 
@@ -129,6 +130,9 @@ TEST_F(Queue, TranslateMakesControlCharactersRightBehindTheKey) {
         {VK_TAB, MOD_SHIFT, 9},     {'A', MOD_CTRL, 1},         {'Z', MOD_CTRL | MOD_SHIFT, 26},
         {'C', MOD_CTRL | MOD_ALT, -1}, {'A', 0, -1},            {'A', MOD_SHIFT, -1},
         {VK_UP, 0, -1},             {VK_F1, MOD_CTRL, -1},      {VK_SPACE, 0, -1},
+        // Ctrl+[ \ ] (and the second backslash key): ESC, FS, GS.
+        {0xDB, MOD_CTRL, 27},       {0xDC, MOD_CTRL, 28},       {0xDD, MOD_CTRL, 29},
+        {0xE2, MOD_CTRL, 28},       {0xDC, MOD_CTRL | MOD_ALT, -1}, {0xDC, 0, -1},
     };
     for (const auto& c : cases) {
         s.log.clear();
@@ -146,6 +150,24 @@ TEST_F(Queue, TranslateMakesControlCharactersRightBehindTheKey) {
     Msg ch{h, WM_CHAR, 'a', 0, 0};
     translateMessage(ch);
     EXPECT_EQ(queuedMessages(), 0u);
+}
+
+TEST_F(Queue, TerminalControlBytesReachTheWindowAsTheirCharacters) {
+    // What the terminal sends for Ctrl+letter, Ctrl+\ and Ctrl+] must come
+    // out of the queue as the same byte (the telephone tones hang on 28).
+    const Hwnd h = open();
+    pump();
+    for (const char32_t in : {char32_t{1}, char32_t{26}, char32_t{28}, char32_t{29}}) {
+        s.log.clear();
+        const auto ev = termkeys::fromCharacter(in, 0, true);
+        ASSERT_NE(ev.vk, 0u);
+        postMessage(h, WM_KEYDOWN, ev.vk, 0, ev.mods);
+        if (ev.ch != 0) postMessage(h, WM_CHAR, ev.ch, 0, ev.mods);
+        pump();
+        const std::vector<std::string> expected{"down " + std::to_string(ev.vk),
+                                                "char " + std::to_string(static_cast<unsigned>(in))};
+        EXPECT_EQ(s.log, expected) << "byte " << static_cast<unsigned>(in);
+    }
 }
 
 TEST_F(Queue, TranslatedCharacterKeepsItsPlaceAmongOtherMessages) {

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/window/term_keys.hpp"
 
@@ -18,7 +19,7 @@ TEST(TerminalKeys, CharactersBecomeKeyDownsAndCharacters) {
         bool backspaceIsDel;     // the terminal's Backspace sends 127
         std::uint32_t vk;
         std::uint8_t outMods;
-        std::uint8_t ch;
+        std::uint32_t ch;
     } cases[] = {
         {'a', 0, true, 'A', 0, 'a'},
         {'Z', 0, true, 'Z', MOD_SHIFT, 'Z'},
@@ -45,8 +46,10 @@ TEST(TerminalKeys, CharactersBecomeKeyDownsAndCharacters) {
         {U'\u00C9', 0, true, 0, 0, 0xC9},
         {U'\u20AC', 0, true, 0, 0, 0x80},
         {U'\u2026', 0, true, 0, 0, 0x85},
-        // Nothing for what Windows-1252 lacks, nor for C1 controls.
-        {U'\u4E2D', 0, true, 0, 0, 0},
+        // What Windows-1252 lacks comes as its code point, to be refused
+        // aloud; C1 controls give nothing.
+        {U'\u4E2D', 0, true, 0, 0, 0x4E2D},
+        {U'\u0141', 0, true, 0, 0, 0x141},
         {char32_t{0x85}, 0, true, 0, 0, 0},
         // Alt: a system key, no character; with Ctrl too, a plain key.
         {'x', MOD_ALT, true, 'X', MOD_ALT, 0},
@@ -171,27 +174,30 @@ TEST(TerminalColours, TheConsolePaletteFindsItsNearestTerminalColours) {
 
 namespace {
 
-TEST(TypedText, Utf8BecomesWindows1252AndTheRestIsDropped) {
+TEST(TypedText, Utf8BecomesWindows1252AndTheRestIsKeptForAWarning) {
+    using V = std::vector<std::uint32_t>;
     const struct {
         const char* in;
-        const char* out;
+        V out;
     } cases[] = {
-        {"abc", "abc"},
-        {"\xC3\xA7\xC3\xA3o", "\xE7\xE3o"},          // ção
-        {"\xE2\x82\xAC", "\x80"},                     // euro sign
-        {"\xE2\x80\x9Cx\xE2\x80\x9D", "\x93x\x94"},   // curly quotes
-        {"a\xE4\xB8\xAD" "b", "ab"},                  // not in Windows-1252
-        {"\xF0\x9F\x98\x80!", "!"},                   // outside the BMP
-        {"\xC2\x85", ""},                             // a C1 control
-        {"\xC0\xAF" "x", "x"},                        // overlong '/'
-        {"\xED\xA0\x80y", "y"},                       // a surrogate
-        {"\xC3" "z", "z"},                            // truncated, then z
-        {"\x80\xBFq", "q"},                           // stray continuations
-        {"\xF8\x88\x80\x80\x80w", "w"},               // five-byte form
-        {"", ""},
+        {"abc", {'a', 'b', 'c'}},
+        {"\xC3\xA7\xC3\xA3o", {0xE7, 0xE3, 'o'}},       // ção
+        {"\xE2\x82\xAC", {0x80}},                      // euro sign
+        {"\xE2\x80\x9Cx\xE2\x80\x9D", {0x93, 'x', 0x94}}, // curly quotes
+        // Not in Windows-1252: the code point, so that it is not lost unheard.
+        {"\xC5\x81\xC3\xB3" "d\xC5\xBA", {0x141, 0xF3, 'd', 0x17A}},  // Łódź
+        {"a\xE4\xB8\xAD" "b", {'a', 0x4E2D, 'b'}},
+        {"\xF0\x9F\x98\x80!", {0x1F600, '!'}},         // outside the BMP
+        {"\xC2\x85", {}},                               // a C1 control
+        {"\xC0\xAF" "x", {'x'}},                        // overlong '/'
+        {"\xED\xA0\x80y", {'y'}},                       // a surrogate
+        {"\xC3" "z", {'z'}},                            // truncated, then z
+        {"\x80\xBFq", {'q'}},                           // stray continuations
+        {"\xF8\x88\x80\x80\x80w", {'w'}},               // five-byte form
+        {"", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(typedText(c.in), std::string(c.out)) << c.in;
-    EXPECT_EQ(typedText(nullptr), "");
+    for (const auto& c : cases) EXPECT_EQ(typedCharacters(c.in), c.out) << c.in;
+    EXPECT_EQ(typedCharacters(nullptr), V{});
 }
 
 }  // namespace
