@@ -68,8 +68,7 @@ KEYS
 
 failures=0
 filter() { grep -vE '^(sys)?key(down|up) 1[012] ' ; }
-while IFS=$'\t' read -r keys expected; do
-    [ -n "$keys" ] || continue
+press() {
     before=$(wc -l < "$log")
     xdotool key --clearmodifiers "$keys"
     bars=${expected//[^|]/}
@@ -81,6 +80,15 @@ while IFS=$'\t' read -r keys expected; do
     done
     sleep 0.1
     got=$(tail -n +$((before + 1)) "$log" | filter | paste -sd'|')
+}
+while IFS=$'\t' read -r keys expected; do
+    [ -n "$keys" ] || continue
+    press
+    # xdotool types a letter missing from the keyboard map by mapping it to
+    # a spare key for a moment; on a loaded display the key can arrive
+    # before the new map does, and nothing is typed. That race is the
+    # tool's, not the program's: such a key gets a second press.
+    if [ -z "$got" ] && [[ "$expected" == char* ]]; then press; fi
     if [ "$got" != "$expected" ]; then
         echo "FAIL: keys '$keys' gave '$got', want '$expected'"
         failures=$((failures + 1))
