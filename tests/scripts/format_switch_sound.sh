@@ -18,26 +18,12 @@ export PULSE_RUNTIME_PATH=/tmp/quoril-pulse
 export PULSE_SERVER=unix:/tmp/quoril-pulse/native
 "$src/scripts/start-sound-server" >/dev/null 2>&1 || { echo "format_switch: no sound server"; exit 77; }
 
-sink=quoril_switch_$$
-module=$(pactl load-module module-null-sink sink_name=$sink) || { echo "format_switch: cannot make a sink"; exit 77; }
-work=$(mktemp -d)
-trap 'pactl unload-module "$module" >/dev/null 2>&1; rm -rf "$work"' EXIT
+. "$src/tests/scripts/lib/sink.bash"
+open_sink quoril_switch
 "$tool" --tone "$work/a.wav" 0.6 440 || exit 1
 "$tool" --tone "$work/b.wav" 0.6 330 16000 16 || exit 1
 
-size() { stat -c %s "$work/rec.raw" 2>/dev/null || echo 0; }
-# Waits until the recording holds more than $1 bytes; false after 20 s.
-grown_past() {
-    local end=$((SECONDS + 20))
-    until [ "$(size)" -gt "$1" ]; do
-        [ $SECONDS -lt $end ] || return 1
-        sleep 0.05
-    done
-}
-parec -d $sink.monitor --raw --format=s16le --rate=16000 --channels=1 >"$work/rec.raw" &
-rec=$!
-# The recorder is running once the sink's silence reaches the file.
-grown_past 0 || { echo "format_switch: the recorder records nothing"; exit 1; }
+start_recording 16000
 PULSE_SINK=$sink QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio \
     "$tool" "$work/a.wav" "$work/b.wav" "$work/a.wav"
 status=$?

@@ -17,25 +17,11 @@ export PULSE_SERVER=unix:/tmp/quoril-pulse/native
 pactl list short sinks | grep -q quoril_null || { echo "real_sound: no null sink"; exit 77; }
 
 # A sink of this run's own, so that no other test's sound is recorded with it.
-sink=quoril_real_$$
-module=$(pactl load-module module-null-sink sink_name=$sink) || { echo "real_sound: cannot make a sink"; exit 77; }
-work=$(mktemp -d)
-trap 'pactl unload-module "$module" >/dev/null 2>&1; rm -rf "$work"' EXIT
+. "$src/tests/scripts/lib/sink.bash"
+open_sink quoril_real
 "$tool" --tone "$work/tone.wav" 1.5 440 || exit 1
 
-size() { stat -c %s "$work/rec.raw" 2>/dev/null || echo 0; }
-# Waits until the recording holds more than $1 bytes; false after 20 s.
-grown_past() {
-    local end=$((SECONDS + 20))
-    until [ "$(size)" -gt "$1" ]; do
-        [ $SECONDS -lt $end ] || return 1
-        sleep 0.05
-    done
-}
-parec -d $sink.monitor --raw --format=s16le --rate=11025 --channels=1 >"$work/rec.raw" &
-rec=$!
-# The recorder is running once the sink's silence reaches the file.
-grown_past 0 || { echo "real_sound: the recorder records nothing"; exit 1; }
+start_recording 11025
 start=$(date +%s%N)
 PULSE_SINK=$sink QUORIL_CONSOLE=headless QUORIL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio "$tool" "$work/tone.wav"
 status=$?
