@@ -15,6 +15,7 @@
 #include "servers/sapi4.hpp"
 #include "support/fresh_system.hpp"
 #include "support/temp_dir.hpp"
+#include "support/wav_check.hpp"
 
 namespace {
 
@@ -22,11 +23,7 @@ namespace com = platform::com;
 namespace tw = platform::waveout::test;
 namespace fs = std::filesystem;
 
-std::uint32_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
-    return v;
-}
+using support::le;
 
 // Pumps until the condition holds; false after a generous limit.
 template <class Condition>
@@ -96,8 +93,7 @@ TEST_F(Sapi4Espeak, FileDestinationHoldsSpeech) {
     servers::serverEnd();
     EXPECT_EQ(tw::openAttempts(), 0) << "nothing went to the sound device";
 
-    std::ifstream in(wav, std::ios::binary);
-    const std::vector<std::uint8_t> b{std::istreambuf_iterator<char>(in), {}};
+    const std::vector<std::uint8_t> b = support::fileBytes(wav);
     ASSERT_GE(b.size(), 44u);
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
     EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
@@ -107,18 +103,7 @@ TEST_F(Sapi4Espeak, FileDestinationHoldsSpeech) {
     EXPECT_EQ(le(b, 24, 4), 22050u);
     EXPECT_EQ(le(b, 34, 2), 16u);
     EXPECT_EQ(le(b, 40, 4), b.size() - 44);
-    const std::size_t samples = (b.size() - 44) / 2;
-    EXPECT_GT(samples, 22050u);
-    double sum = 0;
-    std::size_t loud = 0;
-    for (std::size_t i = 0; i < samples; ++i) {
-        const double v = static_cast<std::int16_t>(le(b, 44 + 2 * i, 2));
-        sum += v * v;
-        loud += std::abs(v) > 1000;
-    }
-    EXPECT_GT(std::sqrt(sum / static_cast<double>(samples)), 500.0);
-    EXPECT_GT(loud, samples / 20);
-    EXPECT_LT(loud, samples) << "pauses between words";
+    support::expectSpeech16(b, 22050);
 }
 
 TEST_F(Sapi4Espeak, FailedStartsHoldNothing) {

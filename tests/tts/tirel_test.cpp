@@ -18,17 +18,14 @@
 #include "tts/mbrola.hpp"
 #include "tts/uttsprosodia.hpp"
 #include "tts/uttstirel.hpp"
+#include "support/wav_check.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace test = platform::waveout::test;
 
-std::uint32_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
-    return v;
-}
+using support::le;
 
 class Tirel : public testing::Test {
 protected:
