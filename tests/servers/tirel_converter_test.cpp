@@ -28,15 +28,12 @@
 #include "support/files.hpp"
 #include "support/fresh_system.hpp"
 #include "support/temp_dir.hpp"
+#include "support/converter_run.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace test = platform::waveout::test;
-
-struct ProcessEnded {
-    int code;
-};
 
 double rms16(const std::vector<std::uint8_t>& b) {
     double sum = 0;
@@ -76,7 +73,6 @@ protected:
             platform::headless::setKeysWhenWaiting(false);
             platform::headless::typeKey('Z', 'z');
         });
-        platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
     }
     void TearDown() override {
         test::setWriteHook({});
@@ -87,17 +83,6 @@ protected:
         speaking::resetSettingsForTests();
     }
 
-    int runConverter(const std::string& inName, const std::string& outName) {
-        platform::headless::setKeysWhenWaiting(true);
-        platform::headless::typeText(inName + "\r");
-        platform::headless::typeText(outName + "\r");
-        try {
-            converter::run();
-        } catch (const ProcessEnded& e) {
-            return e.code;
-        }
-        return -1;
-    }
 
     support::TempDir tmp_{"quoril_tirel_conv"};
     const fs::path dir_ = tmp_.path();
@@ -114,7 +99,7 @@ TEST_F(TirelConverter, SpeaksWithTheBuiltInVoiceAndAKeyCutsIt) {
         input += "linha " + std::string(1, static_cast<char>('a' + i % 26)) + " do arquivo de teste\r\n";
     std::ofstream(dir_ / "in.txt", std::ios::binary) << input;
 
-    EXPECT_EQ(runConverter((dir_ / "in.txt").string(), (dir_ / "out.zul").string()), 0);
+    EXPECT_EQ(support::runConverter((dir_ / "in.txt").string(), (dir_ / "out.zul").string()), 0);
 
     std::ifstream out(dir_ / "out.zul", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), zul::encodeText(input));

@@ -9,12 +9,9 @@
 #include "converter/converter.hpp"
 #include "output_fixture.hpp"
 #include "servers/sapi4.hpp"
+#include "support/converter_run.hpp"
 
 namespace {
-
-struct ProcessEnded {
-    int code;
-};
 
 class ConverterSapi4 : public OutputTest {
 protected:
@@ -22,22 +19,12 @@ protected:
         OutputTest::SetUp();
         platform::com::coInitialize();
         servers::registerServer(servers::ServerKind::sapi4, servers::sapi4::ops());
-        platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
     }
 
     void everyPromptIsSpokenByTheVoice(const std::string& type) {
         settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\n" + type);
         std::ofstream(dir_ / "in.txt", std::ios::binary) << "primeira linha\r\nsegunda linha\r\n";
-        platform::headless::setKeysWhenWaiting(true);
-        platform::headless::typeText((dir_ / "in.txt").string() + "\r");
-        platform::headless::typeText((dir_ / "out.zul").string() + "\r");
-        int code = -1;
-        try {
-            converter::run();
-        } catch (const ProcessEnded& e) {
-            code = e.code;
-        }
-        EXPECT_EQ(code, 0) << type;
+        EXPECT_EQ(support::runConverter((dir_ / "in.txt").string(), (dir_ / "out.zul").string()), 0) << type;
 
         std::vector<std::string> spoken;
         for (const std::string& piece : trace_) {

@@ -7,12 +7,9 @@
 #include "converter/converter.hpp"
 #include "converter/zul.hpp"
 #include "output_fixture.hpp"
+#include "support/converter_run.hpp"
 
 namespace {
-
-struct ProcessEnded {
-    int code;
-};
 
 }  // namespace
 
@@ -23,7 +20,6 @@ protected:
         settings("[TRADUTOR]\nDIRLETRAS=" + dir_.string() + "\ndirLetras=" + dir_.string() + "\n");
         speaking::setSynthLettersDirectory(dir_.string());
         record("_63", 63);  // ?
-        platform::setExitHandler([](int code) { throw ProcessEnded{code}; });
     }
 
     // Each run of words is heard as an image of its own: fill 100, 101, ...
@@ -38,24 +34,13 @@ protected:
         }
     }
 
-    int runConverter(const std::string& inName, const std::string& outName) {
-        platform::headless::setKeysWhenWaiting(true);
-        platform::headless::typeText(inName + "\r");
-        platform::headless::typeText(outName + "\r");
-        try {
-            converter::run();
-        } catch (const ProcessEnded& e) {
-            return e.code;
-        }
-        return -1;
-    }
 
     std::vector<std::string> runs_;
     std::string keyAfter_;
 };
 
 TEST_F(ConverterHeard, FirstPromptInOrder) {
-    EXPECT_EQ(runConverter((dir_ / "nao existe.txt").string(), (dir_ / "x.zul").string()), 0);
+    EXPECT_EQ(support::runConverter((dir_ / "nao existe.txt").string(), (dir_ / "x.zul").string()), 0);
     ASSERT_GE(runs_.size(), 2u);
     EXPECT_EQ(runs_[0], std::string(converter::titleText) + " ");
     EXPECT_EQ(runs_[1], "Qual o arquivo a converter");
@@ -70,7 +55,7 @@ TEST_F(ConverterHeard, KeyCutsTheLineAndTheRestIsSilent) {
     for (int i = 1; i <= 50; ++i) input += "linha " + std::string(1, static_cast<char>('a' + i % 26)) + "\r\n";
     std::ofstream(dir_ / "in.txt", std::ios::binary) << input;
     keyAfter_ = "linha c ";
-    EXPECT_EQ(runConverter((dir_ / "in.txt").string(), (dir_ / "out.zul").string()), 0);
+    EXPECT_EQ(support::runConverter((dir_ / "in.txt").string(), (dir_ / "out.zul").string()), 0);
     std::ifstream out(dir_ / "out.zul", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), zul::encodeText(input));
     // Line b is read, line c presses the key while it is spoken.
