@@ -61,6 +61,7 @@ struct OutputState {
     bool stopRequest = false;
     bool echo = true;
     bool firstKeyClearing = true;
+    bool noSoundTold = false;  // the missing sound device is told once, not at every restart
     std::string messageDirectory;
     std::function<void(const std::string&)> trace;
     std::function<int()> synthStartStandIn;
@@ -236,9 +237,11 @@ void startSpeech(int speed, const std::string& dir) {
         s.serverType = server.type;
     }
 
-    // A user who hears nothing must at least find out why on the screen.
-    const std::string noSound = platform::audio::unavailableReason();
+    // A user who hears nothing must at least find out why on the screen;
+    // once: a speed change (Ctrl+F4) starts speech again.
+    const std::string noSound = s.noSoundTold ? std::string() : platform::audio::unavailableReason();
     if (!noSound.empty()) {
+        s.noSoundTold = true;
         const std::string line = "Sem som: o dispositivo de som n\xE3o abriu (" + noSound + ")";
         qrcrt::writeLine(line);
         std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());

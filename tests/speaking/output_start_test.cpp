@@ -313,8 +313,10 @@ TEST_F(StartSpeech, WhatCannotBeHeardOrShownIsWritten) {
         support::ScopedEnv audio("QUORIL_AUDIO", "sdl");
         support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
         speaking::startSpeech(0, "");
+        speaking::startSpeech(2, "");  // a speed change starts speech again
     }
     EXPECT_EQ(row(1).rfind("Sem som: o dispositivo de som n\xE3o abriu (", 0), 0u) << row(1);
+    for (int r = 2; r <= qrcrt::cursorRow(); ++r) EXPECT_EQ(row(r).rfind("Sem som", 0), std::string::npos) << "told once";
 
     speaking::showMessage("convzul", "caixa");
     EXPECT_EQ(platform::headless::messageBoxes(), std::vector<std::string>{"convzul: caixa"});
