@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -328,8 +329,8 @@ private:
 };
 
 // Ways out while the input or the output would hold the run for ever: the
-// window's close button and Ctrl+Break are heard, and a named pipe without
-// a reader is an output failure, not a wait.
+// window's close button, Ctrl+Break and a signal from outside are heard,
+// and a named pipe without a reader is an output failure, not a wait.
 TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
     ASSERT_EQ(::mkfifo(path("in.fifo").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(path("out.fifo").c_str(), 0600), 0);
@@ -369,6 +370,16 @@ TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
              writer = -1;
          },
          -2, false, zul::encodeText(lines)},
+        {"SIGTERM while a pipe is being read", path("in.fifo"), path("out.zul"), "linha 50",
+         [] {
+             platform::endOnSignals();  // as the backend's start does
+             ::raise(SIGTERM);
+         },
+         [&] {
+             ::close(writer);
+             writer = -1;
+         },
+         255, false, zul::encodeText(lines)},
         {"output pipe without a reader", path("in.txt"), path("out.fifo"), "", [] {},
          [&] { (void)::open(path("out.fifo").c_str(), O_RDONLY | O_NONBLOCK); }, 1, true, ""},
     };

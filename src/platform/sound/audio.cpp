@@ -168,6 +168,8 @@ bool openOutput() {
         o.exitHooked = true;
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "convzul");
+    // Signals are the window layer's (endOnSignals), not SDL's quit events.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!o.subsystem) {
         silenceAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {

@@ -1,4 +1,5 @@
 // The clock, sleeping and the end of the process.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@ struct ProcessState {
     std::mutex lock;
     std::vector<std::function<void()>> exitHooks;
     std::function<void(int)> exitHandler;
+    std::atomic<bool> exiting{false};
 };
 
 ProcessState& process() {
@@ -72,8 +74,11 @@ void clearExitHooks() {
     p.exitHooks.clear();
 }
 
+bool exitStarted() { return process().exiting.load(); }
+
 void exitProcess(int code) {
     auto& p = process();
+    p.exiting.store(true);
     // Each hook is taken out before it runs, so a hook that itself ends the
     // process does not run twice or loop.
     for (;;) {

@@ -104,6 +104,14 @@ void addExitHook(std::function<void()> hook);
 void setExitHandler(std::function<void(int)> handler);
 // Tests: forget the registered exit hooks.
 void clearExitHooks();
+// Whether exitProcess has begun (the end of the process is under way).
+bool exitStarted();
+// From now on SIGTERM, SIGINT, SIGHUP and SIGQUIT post WM_QUIT with exit
+// code 255, so the message loop ends the program as a quit message does; a
+// second one, or a message loop that does not end it within a few seconds,
+// ends the process the system's way. Signals ignored at start stay ignored.
+// Installs once; later calls do nothing.
+void endOnSignals();
 
 // ---- sound calls of the console ----
 // Play a RIFF/WAVE image from memory, looping, without blocking; replaces a

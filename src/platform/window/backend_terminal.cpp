@@ -222,17 +222,8 @@ public:
             hooked = true;
             addExitHook([] { restoreTerminal(); });
             std::atexit([] { restoreTerminal(); });
-            // Killed from outside: give the terminal back, then die as asked.
-            for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
-                struct sigaction sa {};
-                sa.sa_handler = [](int signo) {
-                    restoreTerminal();
-                    std::signal(signo, SIG_DFL);
-                    std::raise(signo);
-                };
-                sigemptyset(&sa.sa_mask);
-                sigaction(sig, &sa, nullptr);
-            }
+            // Killed from outside, the program ends from its message loop
+            // (endOnSignals), which gives the terminal back on the way out.
         }
         instance() = this;
         return true;

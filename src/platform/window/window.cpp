@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/system.hpp"
 #include "platform/window/backend.hpp"
 #include "platform/window/window.hpp"
 #include "platform/window/window_internal.hpp"
@@ -113,6 +114,9 @@ WindowBackend& backend() {
     if (WindowBackend* b = s.active.load(std::memory_order_acquire)) return *b;
     std::lock_guard<std::mutex> g(s.chooseLock);
     if (!s.active.load()) {
+        // A signal from outside ends the program from its message loop,
+        // whichever backend shows it.
+        endOnSignals();
         s.owned = choose();
         s.active.store(s.owned.get(), std::memory_order_release);
     }
