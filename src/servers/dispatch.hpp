@@ -49,7 +49,8 @@ struct ServerRegistration {
 
 // Remembers the type (whatever the outcome), starts the server it selects
 // and, when that start succeeded, waits until serverBusy(1) answers false,
-// looking every 50 ms. Answers the server's result.
+// looking every 50 ms. Answers the server's result; false too when the
+// server is not idle within the start bound (it is ended then).
 bool serverStart(int voice, int speed, int pitch, int type, const std::string& outputFile);
 // Hands the text to the server and returns at once.
 void serverSpeak(const std::string& text);
@@ -61,6 +62,38 @@ void serverStop();
 void serverEnd();
 // The type of the last serverStart (4 before any).
 int serverType();
+
+// A server that does not answer. A start must leave the server idle within
+// a bound, and an utterance counts as ended once it has lasted longer than
+// any reading of it could (some seconds plus a time per character); a stop
+// and the end have bounds of their own. A server past such a bound is
+// stalled: it has been told to stop, serverBusy answers false from then on,
+// serverSpeak does nothing, and the console hands its speech over to the
+// diphone synthesizer. Servers' own waits (their end, a connection) look at
+// serverOverdue to stop waiting.
+struct ServerBounds {
+    int startMs = 12000;
+    int utteranceMs = 5000, perCharacterMs = 200;
+    int stopMs = 3000;
+    int endMs = 5000;
+};
+// Why the last start failed or the server stalled, for the user, in
+// Portuguese: what is wrong (the engine's library is missing, say) and
+// where, when a file or a folder is the cause (empty when there is none).
+struct ServerFailure {
+    std::string reason, place;
+};
+// A server's start tells why it cannot start, before answering false. A
+// start that answers false without a reason gets a general one.
+void serverFailed(const std::string& reason, const std::string& place = "");
+// Empty reason: the last start succeeded and the server answers.
+const ServerFailure& serverFailure();
+bool serverStalled();
+// Whether the bounded wait in progress (a start, an utterance, a stop, the
+// end) has passed its bound.
+bool serverOverdue();
+// Tests: other bounds (ServerBounds{} restores the usual ones).
+void setServerBoundsForTests(const ServerBounds& bounds);
 // Posts speechWakeMessage to the console window.
 void postSpeechWake();
 
@@ -74,7 +107,7 @@ struct ServerSettings {
 };
 ServerSettings serverSettings();
 
-// Tests: type back to 4 and every slot empty.
+// Tests: type back to 4, every slot empty, the usual bounds.
 void resetForTests();
 
 }  // namespace servers

@@ -23,6 +23,8 @@ constexpr std::int32_t kStopFlags = sp::SVSFPurgeBeforeSpeak;               // 2
 constexpr int kBusyTimeout = 20;   // ms
 constexpr int kStopPause = 50;     // ms
 constexpr int kEndPoll = 300;      // ms
+constexpr int kConnectPoll = 20;   // ms
+constexpr std::uint64_t kConnectBound = 15000;  // ms, outside the dispatcher
 
 // The receiver of the voice's events: connected, never acted upon.
 class EventSink final : public com::IDispatch {
@@ -48,9 +50,10 @@ private:
 struct Variant {
     Guid voiceClass, streamClass;
     bool lateBound = false;  // Voice and AudioOutputStream put by name
+    const char* runtime;     // what the user knows it by
 };
-const Variant kStandard{sp::CLSID_SpVoice, sp::CLSID_SpFileStream, false};
-const Variant kSecond{sp::CLSID_SpVoiceSecond, sp::CLSID_SpFileStreamSecond, true};
+const Variant kStandard{sp::CLSID_SpVoice, sp::CLSID_SpFileStream, false, "o speech-dispatcher"};
+const Variant kSecond{sp::CLSID_SpVoiceSecond, sp::CLSID_SpFileStreamSecond, true, "o espeak-ng"};
 
 struct VariantState {
     ComPtr<sp::ISpeechVoice> voice;
@@ -114,20 +117,38 @@ std::u16string toUtf16(const std::string& text) {
     return out;
 }
 
+// A voice that first connects to a server of its own keeps its
+// speak-complete event clear until it has: wait for it, pumping messages,
+// within the dispatcher's start bound (or a bound of its own when started
+// outside the dispatcher).
+bool waitUntilConnected(VariantState& s) {
+    com::Handle ready = 0;
+    if (com::failed(s.voice->get_SpeakCompleteEvent(&ready)) || ready == 0) return true;
+    const std::uint64_t until = platform::tickCount() + kConnectBound;
+    while (com::waitForSingleObject(ready, kBusyTimeout) == com::WAIT_TIMEOUT) {
+        if (serverOverdue() || platform::tickCount() >= until) return false;
+        qrcrt::pauseFor(kConnectPoll);
+    }
+    return true;
+}
+
+bool refuse(VariantState& s, const std::string& why) {
+    serverFailed(why);
+    release(s);
+    return false;
+}
+
 bool startVariant(const Variant& v, VariantState& s, int voice, int speed, const std::string& outputFile) {
     release(s);
-    if (!obtainVoice(v, s)) {
-        release(s);
-        return false;
-    }
+    const std::string runtime = v.runtime;
+    if (!obtainVoice(v, s)) return refuse(s, runtime + " n\xE3o iniciou");
+    if (!waitUntilConnected(s)) return refuse(s, runtime + " n\xE3o respondeu");
     s.voice->put_EventInterests(sp::SVEAllEvents);
     ComPtr<sp::ISpeechObjectTokens> tokens;
     std::int32_t count = 0;
-    if (com::failed(s.voice->GetVoices(u"", u"", tokens.put())) || com::failed(tokens->get_Count(&count)) ||
-        count <= 0) {
-        release(s);
-        return false;
-    }
+    if (com::failed(s.voice->GetVoices(u"", u"", tokens.put())) || com::failed(tokens->get_Count(&count)))
+        return refuse(s, runtime + " n\xE3o est\xE1 dispon\xEDvel");
+    if (count <= 0) return refuse(s, runtime + " n\xE3o tem nenhuma voz");
     if (voice < 1 || voice > count) {
         voice = 1;
         speed = 0;
@@ -177,7 +198,7 @@ void stopVariant(VariantState& s) {
 }
 
 void endVariant(VariantState& s) {
-    while (busyVariant(s)) qrcrt::pauseFor(kEndPoll);
+    while (busyVariant(s) && !serverOverdue()) qrcrt::pauseFor(kEndPoll);
     release(s);
 }
 

@@ -4,9 +4,12 @@
 #include <optional>
 
 #include "console/qrcrt.hpp"
+#include "platform/speech/library.hpp"
 #include "platform/system/registry.hpp"
+#include "platform/system/system.hpp"
 #include "servers/dispatch.hpp"
 #include "speaking/settings.hpp"
+#include "tts/mbrola.hpp"
 #include "tts/minireg.hpp"
 #include "tts/uttstirel.hpp"
 
@@ -15,6 +18,7 @@ namespace {
 
 const char* const registryDefault = "SOFTWARE\\TCTS\\Mbrola\\databases\\BR4\\";
 const char* const fixedDirectory = "\\tamiru\\tireltts\\";
+const char* const databaseKey = "SOFTWARE\\TCTS\\Mbrola\\databases\\";
 
 struct TirelServerState {
     std::optional<VoiceFiles> files;
@@ -51,6 +55,51 @@ VoiceFiles findFiles() {
     return f;
 }
 
+// What a data file the voice needs lacks: empty when it is a regular file.
+std::string fileProblem(const std::string& windowsName) {
+    if (platform::fileExists(windowsName)) return {};
+    if (platform::pathExists(windowsName)) return "n\xE3o \xE9 um arquivo comum";
+    return "n\xE3o foi encontrado";
+}
+
+// Tells the dispatcher why the voice did not start, looking at what it
+// needs in the order it needs it: the engine's library, its database (the
+// registry names it), the five language files.
+void explainFailure(const VoiceFiles& f) {
+    const std::string library = platform::libraryFile("mbrola.dll");
+    if (library.empty()) {
+        serverFailed("a biblioteca do motor n\xE3o foi encontrada", "libmbrola.so");
+        return;
+    }
+    if (!mbrola::loaded()) {
+        if (!mbrola::loadMbrola()) {
+            serverFailed("a biblioteca do motor n\xE3o abre", platform::utf8ToCp1252(library));
+            return;
+        }
+        mbrola::unloadMbrola();
+        std::string db = f.database;
+        const bool registered = minireg::regReadString(
+            platform::HKEY_LOCAL_MACHINE, std::string(databaseKey) + db + "\\", db);
+        if (!registered && db.find_first_of("\\/") == std::string::npos) {
+            serverFailed("o banco de dados de voz " + db + " n\xE3o est\xE1 no registro",
+                         platform::windowsDirectory() + "/registry.reg");
+            return;
+        }
+        const std::string problem = fileProblem(db);
+        serverFailed("o banco de dados de voz " + (problem.empty() ? std::string("n\xE3o p\xF4" "de ser lido") : problem),
+                     platform::utf8ToCp1252(platform::toNativeName(db)));
+        return;
+    }
+    for (const std::string* file : {&f.rules, &f.exceptions, &f.abbreviations, &f.prosody, &f.diphones}) {
+        const std::string problem = fileProblem(*file);
+        if (!problem.empty()) {
+            serverFailed("um arquivo de l\xEDngua " + problem, platform::utf8ToCp1252(platform::toNativeName(*file)));
+            return;
+        }
+    }
+    serverFailed(uttstirel::ttsLastError().empty() ? std::string("n\xE3o iniciou") : uttstirel::ttsLastError());
+}
+
 }  // namespace
 
 const VoiceFiles& voiceFiles() {
@@ -67,6 +116,7 @@ bool start(int, int speed, int pitch, const std::string& outputFile) {
     uttstirel::ttsSetOutputFile(outputFile);
     const bool result = uttstirel::ttsOpen(f.database, f.rules, f.exceptions, f.abbreviations, f.prosody, f.diphones);
     uttstirel::ttsSetFactors(durationFactorFor(speed), pitchFactorFor(pitch));
+    if (!result) explainFailure(f);
     return result;
 }
 
@@ -91,7 +141,7 @@ void stop() {
 }
 
 void end() {
-    while (busy(0)) qrcrt::pauseFor(500);
+    while (busy(0) && !serverOverdue()) qrcrt::pauseFor(500);
     stop();
     uttstirel::ttsClose();
 }

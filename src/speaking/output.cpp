@@ -62,6 +62,11 @@ struct OutputState {
     bool echo = true;
     bool firstKeyClearing = true;
     bool noSoundTold = false;  // the missing sound device is told once, not at every restart
+    // A speech server that could not start or stopped answering is not
+    // started again in this run; why is told once, on the screen and aloud.
+    bool serverGivenUp = false;
+    bool serverFailureTold = false;
+    std::string untoldOnScreen, untoldAloud;
     std::string messageDirectory;
     std::function<void(const std::string&)> trace;
     std::function<int()> synthStartStandIn;
@@ -163,13 +168,68 @@ void speakPunctuation(const std::string& t, std::size_t i) {
     }
 }
 
-void speakToServer(const std::string& text) {
+// The server that could not start or stopped answering is given up for the
+// run: the diphone synthesizer speaks from now on, and the reason waits to
+// be told (once) at the next point where something is said.
+void giveUpServer() {
+    OutputState& s = state();
+    s.serverGivenUp = true;
+    if (s.serverFailureTold || !s.untoldOnScreen.empty()) return;
+    const servers::ServerFailure& f = servers::serverFailure();
+    const std::string line = std::string(s.serverType == 3 ? "Voz embutida" : "Servidor de fala") +
+                             " indispon\xEDvel: " + (f.reason.empty() ? std::string("n\xE3o iniciou") : f.reason);
+    s.untoldAloud = line;
+    s.untoldOnScreen = f.place.empty() ? line : line + " (" + f.place + ")";
+}
+
+void handOverToSynthesizer() {
+    OutputState& s = state();
+    s.serverActive = false;
+    s.serverPending = false;
+    servers::serverEnd();
+    giveUpServer();
+}
+
+// Writes and says, with the diphone synthesizer, why the server is not
+// heard, on a line of its own; once.
+void tellServerFailure() {
+    OutputState& s = state();
+    if (s.untoldOnScreen.empty()) return;
+    const std::string screen = s.untoldOnScreen, aloud = s.untoldAloud;
+    s.untoldOnScreen.clear();
+    s.untoldAloud.clear();
+    s.serverFailureTold = true;
+    std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(screen).c_str());
+    if (qrcrt::cursorColumn() != 1) qrcrt::writeText("\r\n");
+    qrcrt::writeText(screen);
+    qrcrt::flushOutput();
+    speakText(aloud);
+    qrcrt::writeText("\r\n");
+    qrcrt::flushOutput();
+}
+
+// Whether the server still sounds; a server found stalled is handed over.
+bool serverSounding() {
+    OutputState& s = state();
+    if (!s.serverActive) return false;
+    const bool busy = servers::serverBusy(0);
+    if (servers::serverStalled()) {
+        handOverToSynthesizer();
+        return false;
+    }
+    return busy;
+}
+
+// False when the server was handed over while the text waited for it.
+bool speakToServer(const std::string& text) {
     OutputState& s = state();
     waitWhileSpeaking();
-    if (qrcrt::keyWaiting()) return;
+    if (!s.serverActive) return false;
+    if (qrcrt::keyWaiting()) return true;
     note("server " + text);
     servers::serverSpeak(text);
     s.serverPending = true;
+    return true;
 }
 
 // A braille keyboard the window cannot offer: the warning tone, then the
@@ -233,8 +293,11 @@ void startSpeech(int speed, const std::string& dir) {
     s.serverActive = false;
     const servers::ServerSettings server = servers::serverSettings();
     if (server.wanted) {
-        s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
         s.serverType = server.type;
+        if (!s.serverGivenUp) {
+            s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
+            if (!s.serverActive) giveUpServer();
+        }
     }
 
     // A user who hears nothing must at least find out why on the screen;
@@ -246,6 +309,7 @@ void startSpeech(int speed, const std::string& dir) {
         qrcrt::writeLine(line);
         std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());
     }
+    tellServerFailure();
 }
 
 void showMessage(const std::string& title, const std::string& text) {
@@ -280,9 +344,10 @@ void writeLineSpoken(const std::string& text) {
 
 void speakText(const std::string& text) {
     OutputState& s = state();
+    tellServerFailure();
     if (s.serverActive) {
-        speakToServer(text);
-        return;
+        if (speakToServer(text)) return;
+        tellServerFailure();
     }
     s.stopRequest = false;
     const std::string t = text + ' ';
@@ -369,14 +434,13 @@ void speakPause(int milliseconds) {
 }
 
 bool speechBusy() {
-    OutputState& s = state();
     qrcrt::pumpMessages();
     if (qrcrt::keyWaiting()) {
         cutSpeech();
         return false;
     }
     if (qrwav::waveStillPlaying()) return true;
-    return s.serverActive && servers::serverBusy(0);
+    return serverSounding();
 }
 
 void waitWhileSpeaking() {
@@ -395,6 +459,7 @@ void cutSpeech() {
     qrwav::stopWave();
     s.stopRequest = true;
     if (s.serverActive && (servers::serverBusy(0) || s.serverType == 3)) servers::serverStop();
+    if (s.serverActive && servers::serverStalled()) handOverToSynthesizer();
     platform::postMessage(qrcrt::windowHandle(), cutSpeechMessage, 0, 0);
 }
 

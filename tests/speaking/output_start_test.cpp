@@ -147,15 +147,70 @@ TEST_F(StartSpeech, ServerFromTheSettings) {
     }
 }
 
-TEST_F(StartSpeech, FailedServerFallsBackSilently) {
-    serverStarts = false;
-    settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=54\n");
-    speaking::startSpeech(0, "");
-    EXPECT_FALSE(speaking::serverActive());
-    EXPECT_EQ(speaking::serverTypeInUse(), 54);
-    EXPECT_EQ(row(1), "");
-    speaking::speakText("ola");
-    EXPECT_EQ(trace_, (std::vector<std::string>{"words ola "}));
+// A server that cannot start, is not ready in time or stops answering
+// hands over to the diphone synthesizer, and the user is told why once, on
+// the screen and aloud; a restart of speech (Ctrl+F4) tries it no more.
+TEST_F(StartSpeech, FailedServerHandsOverAndIsToldOnce) {
+    servers::setServerBoundsForTests({300, 300, 0, 300, 300});
+    struct Case {
+        const char* what;
+        int type;
+        bool starts;
+        int busy;  // answers true this many times
+        std::string toldOnScreen;
+    };
+    const Case cases[] = {
+        {"start refused, with its reason", 3, false, 0,
+         "Voz embutida indispon\xEDvel: a biblioteca do motor n\xE3o foi encontrada (libmbrola.so)"},
+        {"start refused, no reason", 54, false, 0, "Servidor de fala indispon\xEDvel: n\xE3o iniciou"},
+        {"never idle after the start", 5, true, 1 << 30,
+         "Servidor de fala indispon\xEDvel: n\xE3o ficou pronto em 1 segundo"},
+        {"an utterance that never ends", 5, true, 0,
+         "Servidor de fala indispon\xEDvel: parou de responder (uma fala n\xE3o terminou em 1 segundo)"},
+    };
+    for (const Case& c : cases) {
+        freshOutput();
+        qrcrt::resetForTests();
+        platform::headless::reset();
+        serverCalls.clear();
+        trace_.clear();
+        serverStarts = c.starts;
+        serverBusyAnswers = c.busy;
+        servers::registerServer(servers::kindOfType(c.type), [&] {
+            servers::ServerOps ops = fakeServer();
+            if (c.type == 3)
+                ops.start = [](int, int, int, const std::string&) {
+                    servers::serverFailed("a biblioteca do motor n\xE3o foi encontrada", "libmbrola.so");
+                    return false;
+                };
+            return ops;
+        }());
+        settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=" + std::to_string(c.type) + "\n");
+        speaking::startSpeech(0, "");
+        speaking::speakText("primeira");
+        if (speaking::serverActive()) {
+            serverBusyAnswers = 1 << 30;  // what is said now never ends
+            speaking::speakText("segunda");
+        }
+        EXPECT_FALSE(speaking::serverActive()) << c.what;
+        EXPECT_EQ(speaking::serverTypeInUse(), c.type) << c.what;
+        EXPECT_EQ(row(1) + row(2), c.toldOnScreen) << c.what;
+        const std::string aloud = c.toldOnScreen.substr(0, c.toldOnScreen.find(" ("));
+        EXPECT_NE(std::find(trace_.begin(), trace_.end(), "words " + aloud.substr(0, aloud.find(':'))),
+                  trace_.end())
+            << c.what << ": told aloud";
+        EXPECT_EQ(trace_.back(), c.starts && c.busy == 0 ? "words segunda " : "words primeira ") << c.what;
+        // A speed change starts speech again: the server is not tried, nor
+        // the failure told, again.
+        const std::size_t calls = serverCalls.size();
+        trace_.clear();
+        speaking::endSpeech();
+        speaking::startSpeech(2, "");
+        speaking::speakText("ola");
+        EXPECT_EQ(serverCalls.size(), calls) << c.what;
+        EXPECT_EQ(trace_, (std::vector<std::string>{"words ola "})) << c.what;
+    }
+    servers::setServerBoundsForTests({});
 }
 
 TEST_F(StartSpeech, TextGoesWholeToTheServer) {

@@ -133,6 +133,11 @@ bool directoryExists(const std::string& windowsName) {
     return ::stat(toNativeName(windowsName).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool pathExists(const std::string& windowsName) {
+    struct stat st {};
+    return ::stat(toNativeName(windowsName).c_str(), &st) == 0;
+}
+
 std::string currentDirectory() {
     std::vector<char> buf(PATH_MAX);
     while (!::getcwd(buf.data(), buf.size())) {

@@ -58,6 +58,7 @@ std::string mapPath(const std::string& windowsName);
 std::string toNativeName(const std::string& windowsName);
 bool fileExists(const std::string& windowsName);       // a regular file
 bool directoryExists(const std::string& windowsName);  // a directory
+bool pathExists(const std::string& windowsName);       // anything at all
 // The current directory, as a Windows-1252 text without a trailing slash.
 std::string currentDirectory();
 // Makes the directory (a Windows-style name) the current one; false when it
