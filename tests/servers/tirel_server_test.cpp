@@ -115,6 +115,36 @@ TEST_F(TirelServer, FactorsFromSpeedAndPitch) {
     }
 }
 
+// A voice that cannot start says what is missing, in the order it needs it.
+TEST_F(TirelServer, WhyItCannotStartIsNamed) {
+    const std::string stem = support::voiceDataStem();
+    const std::string dir = fs::path(stem).parent_path().string();
+    const struct {
+        const char* what;
+        std::string ini;
+        bool library;
+        int init;
+        std::string reason, place;
+    } cases[] = {
+        {"no engine library", "DIR=" + dir + "\n", false, 0, "a biblioteca do motor n\xE3o foi encontrada",
+         "libmbrola.so"},
+        {"database not registered", "DIR=" + dir + "\n", true, -1,
+         "o banco de dados de voz br4 n\xE3o est\xE1 no registro", dir_.string() + "/registry.reg"},
+        {"database is a device", "DIR=" + dir + "\nMBROLA_DB=/dev/zero\n", true, -1,
+         "o banco de dados de voz n\xE3o \xE9 um arquivo comum", "/dev/zero"},
+        {"a language file missing", "DIR=" + dir + "\nBASE=nada\n", true, 0,
+         "um arquivo de l\xEDngua n\xE3o foi encontrado", dir + "/nada.nrl"},
+    };
+    for (const auto& c : cases) {
+        settings(c.ini);
+        fake_->initResult = c.init;
+        platform::setLibraryDirectory(c.library ? std::string(QUORIL_BUILD_DIR) + "/tests/fake" : dir_.string());
+        EXPECT_FALSE(servers::serverStart(0, 0, 0, 3, "")) << c.what;
+        EXPECT_EQ(servers::serverFailure().reason, c.reason) << c.what;
+        EXPECT_EQ(servers::serverFailure().place, c.place) << c.what;
+    }
+}
+
 TEST_F(TirelServer, KeyDuringBusyStopsTheSound) {
     realFiles();
     fake_->samplesOnFlush = 8000;
