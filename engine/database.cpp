@@ -1,9 +1,15 @@
 // See database.hpp.
 #include "database.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace mbr {
 namespace {
@@ -31,6 +37,42 @@ int Database::phoneme(const std::string& name) const {
     for (std::size_t i = 0; i < phonemes.size(); ++i)
         if (phonemes[i] == name) return static_cast<int>(i);
     return -1;
+}
+
+bool readDatabaseFile(const std::string& path, std::vector<std::uint8_t>& image, std::string& error) {
+    image.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok) error = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode)) ok = false, error = "not a regular file";
+    else if (static_cast<std::uint64_t>(st.st_size) > kMaxDatabaseBytes) ok = false, error = "larger than any database";
+    if (ok) {
+        try {
+            image.resize(static_cast<std::size_t>(st.st_size));
+        } catch (const std::bad_alloc&) {
+            ok = false, error = "out of memory";
+        }
+    }
+    std::size_t got = 0;
+    while (ok && got < image.size()) {
+        const ssize_t n = ::read(fd, image.data() + got, image.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false, error = std::strerror(errno);
+        else if (n == 0) break;  // shorter now than it was: what is there is parsed
+        else got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (!ok) {
+        std::vector<std::uint8_t>().swap(image);
+        return false;
+    }
+    image.resize(got);
+    return true;
 }
 
 bool parseDatabase(const std::uint8_t* data, std::size_t size, Database& db, std::string& error) {

@@ -57,6 +57,14 @@ struct Database {
     int phoneme(const std::string& name) const;  // -1 when absent
 };
 
+// The largest database file read: far above any real voice (a few MB), and
+// small enough that reading one never exhausts memory.
+inline constexpr std::uint64_t kMaxDatabaseBytes = 256u << 20;
+
+// Reads a database file whole: a regular file only (a pipe or a device in
+// its place is refused at once, never waited for), at most
+// kMaxDatabaseBytes. False with a reason in error otherwise.
+bool readDatabaseFile(const std::string& path, std::vector<std::uint8_t>& image, std::string& error);
 // Parses a database image; false with a reason in error when it is not one.
 bool parseDatabase(const std::uint8_t* data, std::size_t size, Database& db, std::string& error);
 // Serialises a database (the generator's side).

@@ -326,10 +326,10 @@ int load(const char* db) {
     close_MBR();
     if (!db) return fail(kErrArgument, "no database named");
     const std::string path = nativePath(db);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fail(kErrDatabase, "cannot open database '" + path + "'");
-    const std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> image;
     std::string why;
+    if (!mbr::readDatabaseFile(path, image, why))
+        return fail(kErrDatabase, "cannot open database '" + path + "': " + why);
     if (!parseDatabase(image.data(), image.size(), e.db, why)) return fail(kErrDatabase, path + ": " + why);
     e.silence = e.db.phoneme("_");
     if (e.silence < 0) {

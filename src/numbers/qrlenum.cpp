@@ -132,6 +132,7 @@ void speakNumberWords(const std::string& words, bool feminine) {
     std::size_t count = 0;
     const std::string& dir = speaking::synthLettersDirectory();
     for (const std::string& name : wordSoundNames(words, feminine)) {
+        if (!platform::fileExists(dir + name + ".wav")) continue;  // a pipe in its place is no recording
         std::ifstream file(platform::toNativeName(dir + name + ".wav"), std::ios::binary);
         if (!file) continue;
         file.seekg(0, std::ios::end);

@@ -277,7 +277,9 @@ void startSpeech(int speed, const std::string& dir) {
         const std::string missing = missingForSynthesizer();
         std::string report = platform::cp1252ToUtf8("convzul: " + first + "\n" + second + "\n");
         if (!missing.empty())
-            report += platform::cp1252ToUtf8("N\xE3o encontrado: ") + platform::toNativeName(missing) + "\n";
+            report += platform::cp1252ToUtf8(platform::pathExists(missing) ? "N\xE3o \xE9 um arquivo comum: "
+                                                                            : "N\xE3o encontrado: ") +
+                      platform::toNativeName(missing) + "\n";
         std::fputs(report.c_str(), stderr);
         std::fflush(stderr);
         qrtradut::synthStop();

@@ -26,12 +26,15 @@
 // differ.
 #include "synth/qrtradut.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 #include "sound/qrwav.hpp"
 #include "speaking/sounds.hpp"
@@ -46,6 +49,7 @@ constexpr std::size_t maxSpec = 12;
 constexpr std::size_t maxName = 12;
 constexpr std::size_t maxDirectory = 80;
 constexpr std::size_t maxBaseName = 8;
+constexpr std::uint64_t kMaxIndexBytes = 64u << 20;  // far above any real index
 
 struct State {
     // parameters
@@ -190,6 +194,9 @@ bool sameTag(const unsigned char* p, const char* tag) {
 
 bool appendRecorded(const std::string& name) {
     State& s = st();
+    // A recording is a regular file; anything else in its place (a pipe
+    // would never be done) is a recording that is not there.
+    if (!platform::fileExists(s.lettersDir + name + ".wav")) return false;
     std::ifstream in(platform::toNativeName(s.lettersDir + name + ".wav"), std::ios::binary);
     if (!in) return false;
     unsigned char header[12];
@@ -447,15 +454,21 @@ int synthStart() {
     s.diphoneDir = withSeparator(s.diphoneDir);
     speaking::setSynthLettersDirectory(s.lettersDir);
     if (result == 0) {
-        std::ifstream in(platform::toNativeName(s.diphoneDir + s.baseName + ".IND"), std::ios::binary);
-        if (!in) {
+        // Both files are regular files, opened without waiting; the index
+        // is read whole, bounded far above any real one.
+        std::string bytes;
+        int dif = -1;
+        if (platform::readDataFile(platform::toNativeName(s.diphoneDir + s.baseName + ".IND"), bytes,
+                                   kMaxIndexBytes) != 0 ||
+            platform::openDataFile(platform::toNativeName(s.diphoneDir + s.baseName + ".DIF"), dif) != 0) {
             result = 1;
         } else {
-            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                                  std::istreambuf_iterator<char>());
-            s.index = parseIndex(bytes.data(), bytes.size());
-            s.data = std::fopen(platform::toNativeName(s.diphoneDir + s.baseName + ".DIF").c_str(), "rb");
-            if (s.data == nullptr) result = 1;
+            s.index = parseIndex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+            s.data = ::fdopen(dif, "rb");
+            if (s.data == nullptr) {
+                ::close(dif);
+                result = 1;
+            }
         }
     }
     if (result != 0) return result;

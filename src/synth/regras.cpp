@@ -21,6 +21,8 @@
 //    its first vowel upper-cased.
 #include "synth/regras.hpp"
 
+#include "platform/system/files.hpp"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -393,11 +395,11 @@ void applyRules(std::string& out) {
     out += ']';
 }
 
+// A rule or exception file: a regular file, read without waiting, bounded
+// far above any real one.
 bool readWhole(const std::string& fileName, std::string& text) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    constexpr std::uint64_t kMaxBytes = 64u << 20;
+    return platform::readDataFile(fileName, text, kMaxBytes) == 0;
 }
 
 std::string field(const std::string& text, std::size_t max) {

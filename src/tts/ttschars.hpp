@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 
 namespace ttschars {
@@ -88,14 +89,21 @@ inline bool parseInt(const std::string& text, int& value) {
 inline bool readLines(const std::string& fileName, std::vector<std::string>& lines) {
     lines.clear();
     if (fileName.empty()) return false;
-    std::ifstream in(platform::toNativeName(fileName), std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    while (std::getline(in, line)) {
+    // A regular file only, read without waiting, bounded far above any
+    // real language file.
+    constexpr std::uint64_t kMaxBytes = 64u << 20;
+    std::string text;
+    if (platform::readDataFile(platform::toNativeName(fileName), text, kMaxBytes) != 0) return false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(std::move(line));
+        start = end + 1;
     }
-    return !in.bad();
+    return true;
 }
 
 }  // namespace ttschars

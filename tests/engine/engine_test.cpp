@@ -2,6 +2,8 @@
 // 23 names are bound with dlopen/dlsym and the database br4 is the one the
 // build generated.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -156,6 +158,37 @@ TEST_F(EngineTest, BadInputIsRefusedAndSpeechGoesOn) {
         mbr().flush_MBR();
         EXPECT_GE(readAll().size(), 200u * kRate / 1000) << c.what << ": the good lines are spoken";
     }
+}
+
+// Files that are no database are refused at once with their reason: none
+// is waited for (a pipe without a writer), read without end (a device) or
+// read whole when larger than any database (a sparse 1 GB file).
+TEST_F(EngineTest, WhatIsNoDatabaseIsRefusedAtOnce) {
+    char dir[] = "/tmp/quoril_engine_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/fifo", big = std::string(dir) + "/big";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    { std::ofstream(big, std::ios::binary).put('Q'); }
+    ASSERT_EQ(truncate(big.c_str(), 1LL << 30), 0);
+    const struct {
+        std::string path, named;
+    } cases[] = {
+        {"/dev/zero", "not a regular file"},
+        {fifo, "not a regular file"},
+        {dir, "not a regular file"},
+        {big, "larger than any database"},
+        {std::string(dir) + "/none", "No such file"},
+    };
+    for (const auto& c : cases) {
+        std::string db = c.path;
+        EXPECT_LT(mbr().init_MBR(db.data()), 0) << c.path;
+        EXPECT_NE(errorText().find(c.named), std::string::npos) << c.path << ": " << errorText();
+    }
+    unlink(fifo.c_str());
+    unlink(big.c_str());
+    rmdir(dir);
+    std::string db = kTireltts + "/br4";
+    EXPECT_EQ(mbr().init_MBR(db.data()), 0) << "a real one still opens";
 }
 
 // G.711 decoders, to check the engine's encoders.

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "speaking/sounds.hpp"
 
 namespace {
@@ -315,6 +317,7 @@ TEST_F(StartSpeech, MissingVoiceFilesAreNamedOnStandardError) {
     };
     const Case cases[] = {
         {"no settings file", "", {}, (dir_ / "QUORIL.INI").string()},
+        {"settings file that is a pipe", "fifo", {}, "um arquivo comum: " + (dir_ / "QUORIL.INI").string()},
         {"no diphone folder", "[TRADUTOR]\nDIRLETRAS=" + letters.string() + "\nDIRDIFONES=" + (base / "nada").string() +
                                   "\n",
          {}, (base / "nada").string()},
@@ -326,8 +329,11 @@ TEST_F(StartSpeech, MissingVoiceFilesAreNamedOnStandardError) {
     for (const auto& c : cases) {
         for (const char* f : {"VOZ.IND", "VOZ.DIF"}) fs::remove(diphones / f);
         for (const auto& f : c.files) std::ofstream(diphones / f) << "";
-        if (c.ini.empty()) fs::remove(dir_ / "QUORIL.INI");
+        if (c.ini.empty() || c.ini == "fifo") fs::remove(dir_ / "QUORIL.INI");
         else settings(c.ini);
+        if (c.ini == "fifo") {
+            ASSERT_EQ(::mkfifo((dir_ / "QUORIL.INI").c_str(), 0600), 0);
+        }
         platform::headless::reset();
         qrcrt::resetForTests();
         platform::headless::setKeysWhenWaiting(true);
@@ -347,6 +353,7 @@ TEST_F(StartSpeech, MissingVoiceFilesAreNamedOnStandardError) {
         EXPECT_NE(painted.find("Erro de inicializa\xE7\xE3o:"), std::string::npos) << c.what;
         EXPECT_NE(err.find("Erro de inicializa"), std::string::npos) << c.what << ": " << err;
         EXPECT_NE(err.find(c.named), std::string::npos) << c.what << ": " << err;
+        if (c.ini == "fifo") fs::remove(dir_ / "QUORIL.INI");
     }
     fs::remove_all(base);
 }

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -33,6 +34,8 @@ const int readOnly = EROFS;
 const int isDirectory = EISDIR;
 const int noSpace = ENOSPC;
 const int noMemory = ENOMEM;
+const int notRegular = 4096 + 1;  // not an errno: systemErrorText names it
+const int tooLarge = EFBIG;
 }  // namespace fileerror
 
 // ---- input ----
@@ -159,6 +162,73 @@ int OutputFile::close() {
     return e ? e : c;
 }
 
+// ---- data files ----
+
+int openDataFile(const std::string& nativeName, int& fd, std::uint64_t* size) {
+    fd = -1;
+    const int f = ::open(nativeName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (f < 0) return errno;
+    struct stat st {};
+    if (::fstat(f, &st) != 0) {
+        const int e = errno;
+        ::close(f);
+        return e;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(f);
+        return fileerror::notRegular;
+    }
+    if (size) *size = static_cast<std::uint64_t>(st.st_size);
+    fd = f;
+    return 0;
+}
+
+int readDataFile(const std::string& nativeName, std::string& content, std::uint64_t limit) {
+    content.clear();
+    int fd = -1;
+    std::uint64_t size = 0;
+    if (int e = openDataFile(nativeName, fd, &size)) return e;
+    if (size > limit) {
+        ::close(fd);
+        return fileerror::tooLarge;
+    }
+    // The size is what the file holds now; one that grows while it is read
+    // is read up to the limit and refused beyond it.
+    std::string text;
+    try {
+        text.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return ENOMEM;
+    }
+    std::uint64_t got = 0;
+    char extra[4096];
+    for (;;) {
+        char* at = got < text.size() ? text.data() + got : extra;
+        const std::size_t want = got < text.size() ? text.size() - static_cast<std::size_t>(got) : sizeof extra;
+        const ssize_t n = ::read(fd, at, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int e = errno;
+            ::close(fd);
+            return e;
+        }
+        if (n == 0) break;
+        if (at == extra) {
+            if (got + static_cast<std::uint64_t>(n) > limit) {
+                ::close(fd);
+                return fileerror::tooLarge;
+            }
+            text.append(extra, static_cast<std::size_t>(n));
+        }
+        got += static_cast<std::uint64_t>(n);
+    }
+    ::close(fd);
+    if (got < text.size()) text.resize(static_cast<std::size_t>(got));
+    content.swap(text);
+    return 0;
+}
+
 // ---- names ----
 
 bool sameFile(const std::string& nativeA, const std::string& nativeB) {
@@ -168,6 +238,7 @@ bool sameFile(const std::string& nativeA, const std::string& nativeB) {
 }
 
 std::string systemErrorText(int code) {
+    if (code == fileerror::notRegular) return "Not a regular file";
     char buffer[256];
     // The GNU strerror_r answers a pointer that may or may not be buffer.
     const char* text = ::strerror_r(code, buffer, sizeof buffer);

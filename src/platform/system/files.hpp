@@ -1,6 +1,6 @@
 // Files for the converter: a reader and a buffered writer of raw bytes that
-// answer system error codes instead of throwing, and the test whether two
-// names lead to one file. Names here are native (UTF-8) paths, as
+// answer system error codes instead of throwing, the test whether two
+// names lead to one file, and the bounded reading of data files. Names here are native (UTF-8) paths, as
 // toNativeName gives them.
 #pragma once
 
@@ -68,6 +68,16 @@ private:
     std::size_t used_ = 0;
 };
 
+// Data files (settings, registry, recordings, voice data) are read only
+// when they are regular files, opened without blocking (a named pipe or a
+// device never holds the reader) and never read past a limit far above
+// any real file of their kind. Both answer 0 or an error code: the
+// system's (ENOENT ...), fileerror::notRegular, or fileerror::tooLarge.
+int readDataFile(const std::string& nativeName, std::string& content, std::uint64_t limit);
+// Opens a data file for reading at offsets (pread) without blocking, a
+// regular file only; fd is -1 on failure, the caller closes it otherwise.
+int openDataFile(const std::string& nativeName, int& fd, std::uint64_t* size = nullptr);
+
 // Whether both names exist and lead to the same file (the same device and
 // inode, whatever the spelling: relative or absolute, ./name, symbolic or
 // hard links).
@@ -86,6 +96,8 @@ extern const int readOnly;        // EROFS
 extern const int isDirectory;     // EISDIR
 extern const int noSpace;         // ENOSPC
 extern const int noMemory;        // ENOMEM
+extern const int notRegular;      // a folder, device, pipe or socket where a data file should be
+extern const int tooLarge;        // EFBIG: larger than a data file of its kind can be
 }  // namespace fileerror
 
 }  // namespace platform

@@ -22,7 +22,10 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 
+#include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 
 namespace platform {
@@ -81,18 +84,25 @@ std::string profilePath(const std::string& fileName) {
     return exact;
 }
 
+// The settings file: a regular file only, opened without blocking (a named
+// pipe or a device in its place is no settings at all), at most its first
+// 16 MB.
 bool readFile(const std::string& native, std::string& content) {
-    std::ifstream in(native, std::ios::binary);
-    if (!in) return false;
+    int fd = -1;
+    if (openDataFile(native, fd) != 0) return false;
     content.clear();
     char buf[65536];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        content.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (content.size() > kMaxProfileBytes) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        content.append(buf, static_cast<std::size_t>(n));
+        if (content.size() >= kMaxProfileBytes) {
             content.resize(kMaxProfileBytes);
             break;
         }
     }
+    ::close(fd);
     return true;
 }
 

@@ -1,12 +1,15 @@
 #include "platform/system/registry.hpp"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
+
+#include "platform/system/files.hpp"
+#include "platform/system/system.hpp"
 
 namespace platform {
 namespace {
+
+constexpr std::uint64_t kMaxRegistryBytes = 16u << 20;  // an export of a few keys is small
 
 struct State {
     std::optional<RegistryKeys> keys;
@@ -181,9 +184,10 @@ const RegistryKeys& keys() {
             const char* dir = std::getenv("QUORIL_WINDIR");
             std::string path = dir && *dir ? dir : "/etc/quoril";
             while (path.size() > 1 && path.back() == '/') path.pop_back();
-            std::ifstream in(path + "/registry.reg", std::ios::binary);
+            // A regular file only, never waited for, and never read whole
+            // when it is larger than any export of these keys could be.
             std::string text;
-            if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (readDataFile(path + "/registry.reg", text, kMaxRegistryBytes) != 0) text.clear();
             s.keys = parseRegistry(text);
         }
     }
