@@ -52,14 +52,17 @@ file(WRITE ${CMAKE_BINARY_DIR}/engine/registry.reg.in
   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TCTS\\Mbrola\\databases\\BR4]\r\n"
   "@=\"@QUORIL_REG_DB@\"\r\n")
 string(REPLACE "\\" "\\\\" QUORIL_REG_DB "${QUORIL_ENGINE_DB}")
-configure_file(${CMAKE_BINARY_DIR}/engine/registry.reg.in ${QUORIL_ETC_DIR}/registry.reg @ONLY)
+# In Windows-1252, as QUORIL.INI: the registry is read in that code page.
+include(${CMAKE_SOURCE_DIR}/cmake/scripts/write_ini.cmake)
+quoril_write_cp1252(${CMAKE_BINARY_DIR}/engine/registry.reg.in ${QUORIL_ETC_DIR}/registry.reg)
 install(CODE "
   if(EXISTS \"\$ENV{DESTDIR}/etc/quoril/registry.reg\")
     message(STATUS \"Keeping: \$ENV{DESTDIR}/etc/quoril/registry.reg\")
   else()
     set(QUORIL_REG_DB \"\${CMAKE_INSTALL_PREFIX}/share/quoril/tireltts/br4\")
-    configure_file(\"${CMAKE_BINARY_DIR}/engine/registry.reg.in\"
-                   \"${CMAKE_BINARY_DIR}/install/registry.reg\" @ONLY)
+    include(\"${CMAKE_SOURCE_DIR}/cmake/scripts/write_ini.cmake\")
+    quoril_write_cp1252(\"${CMAKE_BINARY_DIR}/engine/registry.reg.in\"
+                        \"${CMAKE_BINARY_DIR}/install/registry.reg\")
     file(INSTALL \"${CMAKE_BINARY_DIR}/install/registry.reg\" DESTINATION \"/etc/quoril\")
   endif()
 ")

@@ -33,7 +33,9 @@ int usage() {
 std::string resolveDatabase(const std::string& name) {
     if (std::filesystem::is_regular_file(name)) return name;
     const char* windir = std::getenv("QUORIL_WINDIR");
-    const std::filesystem::path exeDir = std::filesystem::path(platform::executablePath()).parent_path();
+    // Names inside the system are Windows-1252; the file system's are UTF-8.
+    const std::filesystem::path exeDir =
+        std::filesystem::path(platform::cp1252ToUtf8(platform::executablePath())).parent_path();
     if (!windir || !*windir) {
         std::ifstream reg(exeDir / "etc/registry.reg", std::ios::binary);
         if (reg) platform::setRegistryText(std::string(std::istreambuf_iterator<char>(reg), {}));
@@ -41,7 +43,7 @@ std::string resolveDatabase(const std::string& name) {
     std::string path;
     if (minireg::regReadString(platform::HKEY_LOCAL_MACHINE, "SOFTWARE\\TCTS\\Mbrola\\databases\\" + name + "\\", path) &&
         !path.empty())
-        return platform::mapPath(path);
+        return platform::toNativeName(path);
     const std::filesystem::path beside = exeDir / "share/quoril/tireltts" / name;
     return std::filesystem::is_regular_file(beside) ? beside.string() : name;
 }

@@ -64,24 +64,10 @@ std::string toBytes(const std::string& text) {
         }
         return out;
     }
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        std::string out;
-        for (std::size_t i = 3; i < text.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if ((c & 0xE0) == 0xC0 && i + 1 < text.size()) {
-                const unsigned cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-                out += cp < 0x100 ? static_cast<char>(cp) : '?';
-                ++i;
-            } else {
-                out += '?';
-                while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) ++i;
-            }
-        }
-        return out;
-    }
-    return text;
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) return utf8ToCp1252(text.substr(3));
+    // Without a mark: Windows-1252 as the build writes it, or UTF-8 as an
+    // editor may save it (a folder "/home/joão" then reaches us as such).
+    return externalTextToCp1252(text);
 }
 
 // A quoted text at pos (pos on the opening quote); pos moves past the
