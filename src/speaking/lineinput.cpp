@@ -5,6 +5,7 @@
 #include "speaking/lineinput.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "console/qrcrt.hpp"
 #include "numbers/qrhora.hpp"
@@ -267,8 +268,22 @@ void Edit::openWord() {
     // link's: "(www.site.com)," opens www.site.com.
     static const std::string strip = "\"(*-.<=>[_{)]}";
     static const std::string stripAtEnd = strip + ",;:!?";
-    const std::size_t a = word.find_first_not_of(strip);
-    word = a == std::string::npos ? std::string() : word.substr(a, word.find_last_not_of(stripAtEnd) - a + 1);
+    std::size_t a = word.find_first_not_of(strip);
+    if (a == std::string::npos) {
+        word.clear();
+    } else {
+        std::size_t b = word.find_last_not_of(stripAtEnd);
+        // Full stops that belong to the name stay: those before or after a
+        // folder separator ("../../x" is not "/../x", "pasta/.." is not
+        // "pasta/"), and those that begin a name on disk (".notas.txt").
+        const auto separator = [&](std::size_t i) { return word[i] == '/' || word[i] == '\\'; };
+        std::size_t dots = a;
+        while (dots > 0 && word[dots - 1] == '.') --dots;
+        if (dots < a && (separator(a) || platform::pathExists(word.substr(dots, b - dots + 1)))) a = dots;
+        if (separator(b))
+            while (b + 1 < word.size() && word[b + 1] == '.') ++b;
+        word = word.substr(a, b - a + 1);
+    }
     if (word.empty()) {
         beepError();
         return;
@@ -574,6 +589,34 @@ std::uint8_t readKeySpoken() {
 
 int lastExitPosition() { return state().lastExitPosition; }
 
+namespace {
+
+// A relative name with "." and ".." resolved, separators as backslashes;
+// empty when it leads out of the folder it starts in, or to the folder
+// itself.
+std::string withinCurrentFolder(const std::string& name) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (parts.empty()) return {};
+            parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "\\") + p;
+    return out;
+}
+
+}  // namespace
+
 LinkRequest linkRequest(const std::string& input) {
     const std::string text = input.substr(0, kLinkLength);
     auto begins = [&](const char* prefix) { return text.rfind(prefix, 0) == 0; };
@@ -591,19 +634,29 @@ LinkRequest linkRequest(const std::string& input) {
     const bool drive = text.size() >= 2 && text[1] == ':' &&
                        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
     if (drive || begins("\\") || begins("/")) return {LinkRequest::executable, text, ""};
+    // A program named from the current directory must be in it: once "."
+    // and ".." are taken as the folders they stand for, the name may not
+    // climb out of it ("x.com\..\..\outside.sh" runs nothing).
+    const std::string inside = withinCurrentFolder(text);
+    if (inside.empty()) return {LinkRequest::refused, "", text};
     // Relative to the current directory as it is, not to a spelling of it
     // in the ANSI code page, which may lead to another folder.
-    return {LinkRequest::executable, ".\\" + text, ""};
+    return {LinkRequest::executable, ".\\" + inside, ""};
 }
 
 bool openLink(const std::string& text) {
     const LinkRequest request = linkRequest(text);
+    if (request.kind == LinkRequest::refused) {
+        beepError();
+        return false;
+    }
     waitWhileSpeaking();
     bool started = false;
     switch (request.kind) {
     case LinkRequest::withProgram: started = platform::shellOpen(request.program, request.target); break;
     case LinkRequest::document: started = platform::shellOpen("", request.target); break;
     case LinkRequest::executable: started = platform::runExecutable(request.program); break;
+    case LinkRequest::refused: break;
     }
     waitWhileSpeaking();
     return started;

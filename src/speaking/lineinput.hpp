@@ -36,7 +36,7 @@ int lastExitPosition();
 
 // What opening a text asks of the desktop.
 struct LinkRequest {
-    enum Kind { withProgram, document, executable } kind = document;
+    enum Kind { withProgram, document, executable, refused } kind = document;
     std::string program;  // withProgram: the program (may be empty); executable: the file
     std::string target;   // withProgram and document: what to open
 };
@@ -45,7 +45,9 @@ struct LinkRequest {
 // first full stop, or the first three when there is none) is EXE or COM is
 // run, from the current directory unless it begins with a drive letter and
 // a colon, a backslash or a slash; any other goes to QUORIL / PROG.<ext>,
-// or is opened as a document when that key is missing.
+// or is opened as a document when that key is missing. A program named
+// from the current directory that leads out of it is refused (the warning
+// tone, nothing run).
 LinkRequest linkRequest(const std::string& text);
 // Carries the decision out, after speech has ended; answers whether the
 // program was started. The text is always one argument and never reaches a

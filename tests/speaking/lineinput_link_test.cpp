@@ -2,6 +2,9 @@
 // reaches the program as one argument whatever it holds.
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "lineinput_fixture.hpp"
 #include "platform/system/shell_recorder.hpp"
 
@@ -30,6 +33,12 @@ TEST_F(Link, WhatATextAsksFor) {
         {"c:\\bin\\jogo.exe", Kind::executable, "c:\\bin\\jogo.exe", ""},
         {"\\bin\\a.com", Kind::executable, "\\bin\\a.com", ""},
         {"/usr/bin/a.com", Kind::executable, "/usr/bin/a.com", ""},
+        // A program named from the current folder stays in it.
+        {"x.com/./y/../z", Kind::executable, ".\\x.com\\z", ""},
+        {"x.com/y", Kind::executable, ".\\x.com\\y", ""},
+        {"x.com/../../fora.sh", Kind::refused, "", "x.com/../../fora.sh"},
+        {"x.exe\\..\\..\\bin\\sh", Kind::refused, "", "x.exe\\..\\..\\bin\\sh"},
+        {"x.exe/..", Kind::refused, "", "x.exe/.."},
     };
     for (const Case& c : cases) {
         const speaking::LinkRequest r = speaking::linkRequest(c.text);
@@ -108,4 +117,48 @@ TEST_F(Link, F12OnAWordBeginningWithComRunsItFromTheCurrentDirectory) {
     std::vector<std::string> args;
     ASSERT_TRUE(rec.arguments(args)) << "the program in the current directory ran";
     EXPECT_TRUE(args.empty());
+}
+
+// What F12 opens keeps the meaning of the name: the full stops of a path
+// stay ("../../x" is not "/../x"), a program named from the current folder
+// may not climb out of it, and a hidden file keeps its leading full stop.
+TEST_F(Link, F12KeepsWhatTheNameMeans) {
+    ShellRecorder rec;
+    const std::string program = rec.install("abrir");
+    rec.install("fora.sh");
+    settings("[QUORIL]\nPROG../.=" + program + "\nPROG../N=" + program + "\nPROG..=" + program + "\nPROG.OCU=" + program +
+             "\nPROG.TXT=" + program + "\n");
+    const std::filesystem::path sub = rec.dir / "sub";
+    std::filesystem::create_directories(sub / "x.com");
+    std::ofstream(sub / ".oculto.txt") << "";
+    const std::string saved = std::filesystem::current_path().string();
+    std::filesystem::current_path(sub);
+    const struct {
+        const char* typed;
+        const char* opened;  // empty: nothing runs, a warning
+    } cases[] = {
+        {"../../bin/sh", "../../bin/sh"},
+        {"(../notas.txt),", "../notas.txt"},
+        {"pasta/..", "pasta/.."},
+        {".oculto.txt", ".oculto.txt"},
+        {"...nota.txt", "nota.txt"},
+        {"x.com/../../fora.sh", ""},
+    };
+    for (const auto& c : cases) {
+        log_.clear();
+        std::string text = std::string("veja ") + c.typed + " agora";
+        keys(platform::VK_RIGHT, 7);
+        key(platform::VK_F12);
+        type("\r");
+        speaking::editLineSpoken(text, 1, 1, false, 60, 60);
+        std::vector<std::string> args;
+        if (*c.opened) {
+            ASSERT_TRUE(rec.arguments(args)) << c.typed;
+            EXPECT_EQ(args, std::vector<std::string>{c.opened}) << c.typed;
+        } else {
+            EXPECT_FALSE(rec.arguments(args)) << c.typed << ": a program outside the folder ran";
+            EXPECT_EQ(log_, (std::vector<std::string>{"warning"})) << c.typed;
+        }
+    }
+    std::filesystem::current_path(saved);
 }
