@@ -36,8 +36,17 @@ std::uint8_t foldCp1252(std::uint8_t c) {
     }
 }
 
+// Whether a name on disk has a Windows-1252 spelling at all: bytes that are
+// not UTF-8, or characters the code page lacks, would all read as '?', and
+// such a name is never taken for one typed.
+bool spellable(const std::string& native, std::string& cp1252) {
+    cp1252 = utf8ToCp1252(native);
+    return cp1252ToUtf8(cp1252) == native;
+}
+
 bool sameNameNoCase(const std::string& nativeA, const std::string& nativeB) {
-    const std::string a = utf8ToCp1252(nativeA), b = utf8ToCp1252(nativeB);
+    std::string a, b;
+    if (!spellable(nativeA, a) || !spellable(nativeB, b)) return false;
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (foldCp1252(static_cast<std::uint8_t>(a[i])) != foldCp1252(static_cast<std::uint8_t>(b[i])))

@@ -7,6 +7,7 @@
 
 #include "platform/system/system.hpp"
 #include "support/env.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using platform::mapPath;
@@ -66,6 +67,30 @@ TEST(Paths, AccentedNamesWithSpacesAndOtherCaseAreFound) {
     EXPECT_FALSE(platform::fileExists("C:\\Usu\xE1rios\\Outro\\li\xE7\xE3o.txt"));
     EXPECT_FALSE(platform::fileExists(""));
     fs::remove_all(base);
+}
+
+// A '?' typed where a name on disk has a byte that is not UTF-8, or a
+// character Windows-1252 lacks, is a '?', not that file: a name for the
+// output must never find (and truncate) a file of another name.
+TEST(Paths, QuestionMarksAreNoWildcard) {
+    support::TempDir tmp{"quoril_paths_q"};
+    std::ofstream(tmp.path() / "a\xFF" "b.zul") << "x";                 // not UTF-8
+    std::ofstream(tmp.path() / "c\xD0\x96" "d.zul") << "x";             // Cyrillic Zhe
+    std::ofstream(tmp.path() / "Ol\xC3\xA1.zul") << "x";               // "Olá"
+    const struct {
+        std::string typed, found;  // found: the name on disk, empty when none
+    } cases[] = {
+        {"a?b.zul", ""},
+        {"A?B.ZUL", ""},
+        {"c?d.zul", ""},
+        {"OL\xC1.ZUL", "Ol\xC3\xA1.zul"},
+        {"ol?.zul", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string native = platform::toNativeName(tmp.path().string() + "/" + c.typed);
+        const std::string expected = tmp.path().string() + "/" + (c.found.empty() ? platform::cp1252ToUtf8(c.typed) : c.found);
+        EXPECT_EQ(native, expected) << c.typed;
+    }
 }
 
 TEST(Paths, ProcessPaths) {
