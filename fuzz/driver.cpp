@@ -1,6 +1,8 @@
 // Runs a fuzz target without libFuzzer: every file under the directories or
 // files given, then a fixed number of inputs made by mutating them (bytes
-// flipped, cut, repeated) from a fixed seed, so the run is repeatable.
+// flipped, cut, repeated; long text files in slices) from a fixed seed, so
+// the run is repeatable.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -30,10 +32,30 @@ int main(int argc, char** argv) {
     seeds.emplace_back();
     for (auto& s : seeds) LLVMFuzzerTestOneInput(s.data(), s.size());
 
+    // Mutations start from small inputs: a long text file (a voice's whole
+    // exception list) is cut into slices of 40 lines, at most 24 of them
+    // spread over the file, as the libFuzzer runs seed it.
+    std::vector<std::vector<std::uint8_t>> pool;
+    for (const auto& s : seeds) {
+        const bool text = std::find(s.begin(), s.end(), 0) == s.end();
+        if (!text || s.size() <= 4096) {
+            pool.push_back(s);
+            continue;
+        }
+        std::vector<std::vector<std::uint8_t>> slices(1);
+        int lines = 0;
+        for (std::uint8_t b : s) {
+            slices.back().push_back(b);
+            if (b == '\n' && ++lines % 40 == 0) slices.emplace_back();
+        }
+        const std::size_t step = (slices.size() + 23) / 24;
+        for (std::size_t i = 0; i < slices.size(); i += step) pool.push_back(slices[i]);
+    }
+
     std::mt19937 rng(12345);
     const int rounds = 4000;
     for (int r = 0; r < rounds; ++r) {
-        std::vector<std::uint8_t> d = seeds[rng() % seeds.size()];
+        std::vector<std::uint8_t> d = pool[rng() % pool.size()];
         int edits = 1 + static_cast<int>(rng() % 8);
         for (int e = 0; e < edits; ++e) {
             switch (rng() % 5) {

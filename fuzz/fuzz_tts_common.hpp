@@ -20,7 +20,13 @@ inline std::string asFile(const char* name, const std::uint8_t* data, std::size_
     return path.string();
 }
 
-inline void speak(const std::string& text) {
+// The stages over the start of a text: what a file's slice does to them
+// shows in its first lines, and the whole pipeline on long texts would
+// slow every run down.
+constexpr std::size_t kSpoken = 80;
+
+inline void speak(const std::string& whole) {
+    const std::string text = whole.substr(0, kSpoken);
     const auto tokens = uttsprosodia::splitTokens(uttspreproc::normaliseText(text));
     const auto phonemes = uttsportug::textToPhonemes(uttsprosodia::assignPatterns(tokens, true));
     uttsprosodia::buildPhoLines(phonemes, 0.8, 1.2);
