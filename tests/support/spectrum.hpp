@@ -1,6 +1,6 @@
 // Spectra of sound for the tests: how far the energy above a band edge lies
-// below the energy under it, summed over Hann-windowed stretches of 8192
-// samples (half overlapping).
+// below the energy under it, summed over Hann-windowed stretches (half
+// overlapping).
 #pragma once
 
 #include <cmath>
@@ -38,11 +38,12 @@ struct BandLevel {
     std::size_t windows = 0;  // stretches measured
 };
 
-// Energy above edge x 1.016 against the energy from 50 Hz up to the edge.
-// With skipDropouts, stretches holding 8 or more exact zeros in a row (a
-// sound server that fell behind leaves them) are left out.
-inline BandLevel levelAbove(const std::vector<double>& x, int rate, double edge, bool skipDropouts = false) {
-    constexpr std::size_t n = 8192;
+// Energy above edge x 1.016 against the energy from 50 Hz up to the edge,
+// over stretches of n samples (a power of two). With skipDropouts,
+// stretches holding 8 or more exact zeros in a row (a sound server that
+// fell behind leaves them) are left out.
+inline BandLevel levelAbove(const std::vector<double>& x, int rate, double edge, bool skipDropouts = false,
+                            std::size_t n = 8192) {
     std::vector<double> window(n);
     for (std::size_t i = 0; i < n; ++i) window[i] = 0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(i) / n);
     double below = 0, above = 0;
