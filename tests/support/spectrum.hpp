@@ -3,6 +3,7 @@
 // overlapping).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -36,6 +37,15 @@ inline void fft(std::vector<std::complex<double>>& a) {
 struct BandLevel {
     double db = 0;            // energy above the edge against that below it
     std::size_t windows = 0;  // stretches measured
+    std::vector<double> each;  // the same, stretch by stretch, in dB
+
+    // The level that all but the loudest fraction of the stretches stay under.
+    double percentile(double fraction) const {
+        if (each.empty()) return 0;
+        std::vector<double> sorted = each;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(fraction * static_cast<double>(sorted.size())))];
+    }
 };
 
 // Energy above edge x 1.016 against the energy from 50 Hz up to the edge,
@@ -60,11 +70,15 @@ inline BandLevel levelAbove(const std::vector<double>& x, int rate, double edge,
         }
         for (std::size_t i = 0; i < n; ++i) a[i] = x[at + i] * window[i];
         fft(a);
+        double up = 0, down = 0;
         for (std::size_t k = 1; k < n / 2; ++k) {
             const double f = static_cast<double>(k) * rate / n, p = std::norm(a[k]);
-            if (f > edge * 1.016) above += p;
-            else if (f > 50 && f < edge) below += p;
+            if (f > edge * 1.016) up += p;
+            else if (f > 50 && f < edge) down += p;
         }
+        above += up;
+        below += down;
+        if (down > 0) out.each.push_back(10 * std::log10(std::max(up, 1e-30) / down));
         ++out.windows;
     }
     out.db = below > 0 ? 10 * std::log10(std::max(above, 1e-30) / below) : 0;

@@ -55,8 +55,8 @@ bool grownPast(const fs::path& p, std::uintmax_t bytes) {
 }  // namespace
 
 // Images above the source's half rate lie 60 dB below the speech band at
-// the sink; stretches where the server fell behind (it fills them with
-// zeros, a step that is no image) are left out. Linear interpolation is
+// the sink, in nine stretches of ten; stretches where the server fell
+// behind (it fills them with zeros, a step that is no image) are left out. Linear interpolation is
 // measured beside it, in the same run, for comparison.
 TEST(SoundAtTheSink, ImagesLieSixtyDecibelsBelowTheSpeechBand) {
     ::setenv("PULSE_RUNTIME_PATH", "/tmp/quoril-pulse", 0);
@@ -124,13 +124,17 @@ TEST(SoundAtTheSink, ImagesLieSixtyDecibelsBelowTheSpeechBand) {
         while (last > first && std::abs(x[last - 1]) < 0.01) --last;
         const std::vector<double> sounding(x.begin() + static_cast<long>(first), x.begin() + static_cast<long>(last));
         const support::BandLevel level = support::levelAbove(sounding, 48000, c.rate / 2.0, true, 2048);
-        std::printf("at the sink, %d Hz %s: images %.1f dB (%zu of %zu stretches without a dropout)\n", c.rate,
-                    c.kernel, level.db, level.windows, sounding.size() / 1024);
-        if (level.windows < 4) {
+        std::printf("at the sink, %d Hz %s: images %.1f dB in all, %.1f dB or less in 90%% of the %zu stretches "
+                    "without a dropout (of %zu)\n",
+                    c.rate, c.kernel, level.db, level.percentile(0.9), level.windows, sounding.size() / 1024);
+        if (level.windows < 10) {
             std::printf("too few stretches without a dropout to judge\n");
             continue;
         }
-        EXPECT_LE(level.db, c.atMost);
+        // A server that falls behind may also skip or replay a few
+        // milliseconds without zeros; images from the resampler would be
+        // in every stretch.
+        EXPECT_LE(level.percentile(0.9), c.atMost);
     }
     ::unsetenv("QUORIL_RESAMPLER");
     qrwav::resetForTests();
