@@ -30,6 +30,7 @@
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
 #include "platform/sound/audio.hpp"
+#include "platform/sound/waveout.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
@@ -268,7 +269,7 @@ void startSpeech(int speed, const std::string& dir) {
     applySpeedSettings();
 
     s.serverActive = false;
-    const servers::ServerSettings server = servers::serverSettings();
+    const servers::ServerSettings server = servers::serverSettings(s.speed);
     if (server.wanted) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
         s.serverType = server.type;
@@ -400,6 +401,11 @@ void spellText(const std::string& text) {
 }
 
 void speakPause(int milliseconds) {
+    // Sound kept in a file keeps its pauses as silence.
+    if (platform::waveout::fileDeviceInUse()) {
+        if (!qrcrt::keyWaiting()) platform::waveout::fileSilence(milliseconds / kPauseStep * kPauseStep);
+        return;
+    }
     for (int step = 0; step < milliseconds / kPauseStep; ++step) {
         if (!qrcrt::keyWaiting()) qrcrt::pauseFor(kPauseStep);
     }
