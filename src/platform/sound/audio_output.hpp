@@ -114,6 +114,8 @@ public:
 
 Device& sdlDevice();
 Device& testDevice();
+Device& fileDevice();
+bool fileDeviceOpen();  // useFileDevice named a file not yet finished
 void noteBlockStart();  // the SDL device: a block's first sample went out
 
 }  // namespace platform::waveout::detail
