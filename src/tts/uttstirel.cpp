@@ -190,6 +190,15 @@ bool ttsOpen(const std::string& database, const std::string& rules, const std::s
         s.lastError = "Erro no arquivo de abreviaturas";
         return false;
     }
+    // The feminine nouns lie beside the abbreviations (portug.gen); without
+    // them counts are said in the masculine, as before the table existed.
+    {
+        std::string genders = orDefault(abbreviations, "portug.abr");
+        const std::size_t dot = genders.find_last_of('.');
+        const std::size_t slash = genders.find_last_of("/\\");
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) genders.erase(dot);
+        uttspreproc::loadGenders(genders + ".gen");
+    }
     if (!uttsprosodia::loadProsody(orDefault(prosody, "portug.pro")) ||
         !uttsprosodia::loadDiphoneList(orDefault(diphones, "portug.dfn"))) {
         s.lastError = "Erro no arquivo de pros\xF3" "dia";
