@@ -177,6 +177,9 @@ int main(int argc, char** argv) {
 
     if (o.transcribeOnly) {
         // The rule engine alone, as the diphone voice's tests use it.
+        const int speed = o.speed >= 1 && o.speed <= 5 ? o.speed : 3;
+        qrtradut::setDatabaseName(
+            platform::getProfileString("SINTETIZADOR", "DIFONES" + std::to_string(speed), "PTBR", "QUORIL.INI"));
         if (qrtradut::synthStart() != 0) {
             say("Erro de inicializa\xE7\xE3o do sintetizador de difones");
             return 1;
