@@ -802,7 +802,7 @@ bool readDotted(const std::string& t, std::size_t& pos, std::string& out) {
         }
         if (!same || at(t, q) != '.') continue;
         const char after = at(t, q + 1);
-        if (after != '\0' && !isSpace(after)) continue;
+        if (after != '\0' && !isSpace(after) && after != ',' && after != ';' && after != ')') continue;
         out = a.expansion;
         pos = q + 1;
         if (after == '\0') out += '.';

@@ -178,6 +178,7 @@ TEST_F(Readings, DocumentText) {
         {"às 8h", "às oito horas "},
         {"à", "à"},
         {"p. ex. isto", "por exemplo isto"},
+        {"use, p. ex., isto", "use, por exemplo, isto"},
         {"seção III", "seção três"},
         {"de 1643-1715.", "de mil seiscentos e quarenta e três a mil setecentos e quinze ."},
         {"10-20 páginas", "dez a vinte  páginas"},
