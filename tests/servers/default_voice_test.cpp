@@ -3,7 +3,7 @@
 // test sound device. The built-in voice speaks the prompts (its engine is
 // loaded and its 16 kHz samples reach the device), and Ctrl+F4 with a digit
 // changes its pace: the prompt after Ctrl+F4 5 holds far fewer samples than
-// after Ctrl+F4 1. Sample counts, not times, so a busy machine changes
+// after Ctrl+F4 1. The typed keys are still echoed by the recorded letters. Sample counts, not times, so a busy machine changes
 // nothing. Skipped when the engine or its data are not built.
 #include <gtest/gtest.h>
 
@@ -69,6 +69,8 @@ protected:
             const auto formats = test::openedFormats();
             if (!formats.empty() && formats.back() == test::Format{16000, 16, 1})
                 bytes[prompt] += test::blocks()[n - 1].size();
+            else if (!formats.empty() && formats.back() == test::Format{11025, 8, 1})
+                echoBytes_ += test::blocks()[n - 1].size();
             engineLoaded_ = engineLoaded_ || mbrola::loaded();
         });
         std::ofstream(dir_ / "in.txt", std::ios::binary) << "uma linha\r\n";
@@ -97,12 +99,14 @@ protected:
     const fs::path dir_ = tmp_.path();
     std::optional<support::ScopedEnv> windir_;
     bool engineLoaded_ = false, voiceSpoke_ = false;
+    std::size_t echoBytes_ = 0;  // the recorded letters and messages
 };
 
 TEST_F(DefaultVoice, SpeaksAndCtrlF4ChangesItsPace) {
     const auto slow = convertAfterSpeed('1');
     ASSERT_TRUE(engineLoaded_) << "the engine library was loaded while the prompts sounded";
     ASSERT_GT(slow.count("Conversor de arquivos para formato ZUL"), 0u) << "the title is the voice's";
+    EXPECT_GT(echoBytes_, 10000u) << "the typed keys are echoed by the recorded letters";
     const auto fast = convertAfterSpeed('5');
     ASSERT_GT(slow.count(askOutput), 0u);
     ASSERT_GT(fast.count(askOutput), 0u);
