@@ -240,8 +240,7 @@ double durationFactorForRate(int rate) {
 double pitchFactorFor(int pitch) { return std::pow(2.0, std::clamp(pitch, -100, 100) / 200.0); }
 
 double volumeGain(int volume) {
-    const int v = std::clamp(volume, -100, 100);
-    return v <= 0 ? (v + 100) / 100.0 : 1.0 + v / 200.0;
+    return (std::clamp(volume, -100, 100) + 100) / 200.0;
 }
 
 // ---- messages ----

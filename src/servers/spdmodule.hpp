@@ -29,7 +29,7 @@ using Params = std::vector<std::pair<std::string, std::string>>;
 
 // The voice settings that SET changes, bounded: numbers -100..100.
 struct Settings {
-    int rate = 0, pitch = 0, volume = 0;
+    int rate = 0, pitch = 0, volume = 100;
     std::string punctuation = "none";  // none, some, most, all
     bool spelling = false;
     std::string language = "pt-br", voice = "male1", synthesisVoice;
@@ -45,8 +45,10 @@ bool applySetting(Settings& s, const std::string& name, const std::string& value
 double durationFactorForRate(int rate);
 // The pitch factor for a server pitch -100..100: half an octave each way.
 double pitchFactorFor(int pitch);
-// The gain of the samples for a server volume -100..100: 1.0 at 0 (the
-// voice as it is), 1.5 at 100, silent at -100.
+// The gain of the samples for a server volume -100..100: the voice as it
+// is at 100 (speech-dispatcher's meaning of 100, and its usual default; the
+// voice peaks near full scale, so more would clip), half at 0, silent at
+// -100.
 double volumeGain(int volume);
 
 // One stretch of a message: text to say (Windows-1252), then a pause, then

@@ -48,6 +48,7 @@ AddModule "quoril" "$work/wrapper" "quoril.conf"
 AddModule "quoril-own" "$bin" "quoril-own.conf"
 DefaultModule quoril
 DefaultLanguage "pt-BR"
+DefaultVolume 100
 CONF
 # The module's data come from the build tree; the sanitizers' leak report
 # at exit is no use to speech-dispatcher.

@@ -122,7 +122,8 @@ TEST(SpdModule, MapsRatePitchAndVolumeWithinBounds) {
     EXPECT_DOUBLE_EQ(durationFactorForRate(500), durationFactorForRate(100));
     EXPECT_LT(durationFactorForRate(50), durationFactorForRate(10));
     EXPECT_NEAR(pitchFactorFor(100) * pitchFactorFor(-100), 1.0, 1e-9);
-    EXPECT_DOUBLE_EQ(volumeGain(0), 1.0);
+    EXPECT_DOUBLE_EQ(volumeGain(100), 1.0);
+    EXPECT_DOUBLE_EQ(volumeGain(0), 0.5);
     EXPECT_DOUBLE_EQ(volumeGain(-100), 0.0);
     EXPECT_DOUBLE_EQ(volumeGain(-1000), 0.0);
 }
