@@ -115,6 +115,7 @@ struct Connection {
     brlapi_handle_t* handle = nullptr;
     std::uint8_t rowCells[256] = {};
     bool haveRowCells = false;
+    brlapi_paramCallbackDescriptor_t sizeWatch = nullptr;
 };
 
 bool connect(Connection& c) {
@@ -147,8 +148,8 @@ bool connect(Connection& c) {
                                           BRLAPI_PARAMF_GLOBAL, c.rowCells, sizeof c.rowCells) ==
                      static_cast<ssize_t>(sizeof c.rowCells);
     // Called at once with the present size, and at every change.
-    brlapi__watchParameter(c.handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, sizeChanged, nullptr,
-                           nullptr, 0);
+    c.sizeWatch = brlapi__watchParameter(c.handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL,
+                                         sizeChanged, nullptr, nullptr, 0);
     return true;
 }
 
@@ -224,6 +225,8 @@ void run() {
             continue;
         }
         serve(l, c);
+        if (c.sizeWatch) brlapi__unwatchParameter(c.handle, c.sizeWatch);
+        c.sizeWatch = nullptr;
         brlapi__closeConnection(c.handle);
         if (l.columns.exchange(0) != 0) post(Key{Key::columns, 0});
         if (!pause(l, kRetryMilliseconds)) break;
