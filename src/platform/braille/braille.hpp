@@ -70,7 +70,4 @@ Display& brlapiDisplay();
 // the console reads typed braille by its own table.
 bool keyFromCode(std::uint64_t code, const std::uint8_t* rowCells, Key& key);
 
-// Tests: stop the BrlAPI connection (the thread ends within a bound).
-void closeForTests();
-
 }  // namespace platform::braille

@@ -48,10 +48,9 @@ struct Link {
     std::string text;
     int cursor = -1;
     bool dirty = false;
-    // The thread's life (under the lock).
-    bool running = false, stopping = false;
-    // Posting stops for good once the process is ending.
-    bool ending = false;
+    // The thread's life (under the lock); once the process is ending it
+    // stops, and posts no more.
+    bool running = false, ending = false;
     std::atomic<int> columns{0};
     int wake[2] = {-1, -1};
     KeyHandler handler;  // main thread only
@@ -66,7 +65,7 @@ Link& link() {
 void post(const Key& key) {
     Link& l = link();
     std::lock_guard<std::mutex> g(l.lock);
-    if (l.ending || l.stopping) return;
+    if (l.ending) return;
     platform::postCall([key] {
         Link& m = link();
         if (m.handler) m.handler(key);
@@ -87,7 +86,7 @@ void drainWake(Link& l) {
 
 bool stopWanted(Link& l) {
     std::lock_guard<std::mutex> g(l.lock);
-    return l.stopping || l.ending;
+    return l.ending;
 }
 
 // Sleeps until woken or the time is up; false when the thread must stop.
@@ -237,18 +236,17 @@ void run() {
     l.stopped.notify_all();
 }
 
-// Stops the thread, waiting a bounded time: a server that accepted the
-// connection and never answers holds BrlAPI's connect, and then the thread
-// is left behind.
-void stop(bool ending) {
+// At the process's end: no more posts, and the thread ends (closing the
+// connection, so BRLTTY shows its own screen again). The wait is bounded: a
+// server that accepted the connection and never answers holds BrlAPI's
+// connect, and then the thread is left behind.
+void stopForExit() {
     Link& l = link();
     std::unique_lock<std::mutex> g(l.lock);
-    if (ending) l.ending = true;
+    l.ending = true;
     if (!l.running) return;
-    l.stopping = true;
     wakeThread(l);
     l.stopped.wait_for(g, std::chrono::milliseconds(kStopMilliseconds), [&] { return !l.running; });
-    if (!l.running) l.stopping = false;
 }
 
 class BrlapiDisplay final : public Display {
@@ -267,12 +265,11 @@ public:
             static bool hooked = false;
             if (!hooked) {
                 hooked = true;
-                std::atexit([] { stop(true); });
-                platform::addExitHook([] { stop(true); });
+                std::atexit(stopForExit);
+                platform::addExitHook(stopForExit);
             }
         }
         l.running = true;
-        l.stopping = false;
         std::thread(run).detach();
     }
 
@@ -296,13 +293,6 @@ public:
 Display& brlapiDisplay() {
     static BrlapiDisplay display;
     return display;
-}
-
-void closeForTests() {
-    stop(false);
-    Link& l = link();
-    l.handler = nullptr;
-    l.columns = 0;
 }
 
 bool keyFromCode(std::uint64_t code, const std::uint8_t* rowCells, Key& key) {
@@ -397,8 +387,6 @@ Display& brlapiDisplay() {
     static AbsentDisplay display;
     return display;
 }
-
-void closeForTests() {}
 
 bool keyFromCode(std::uint64_t, const std::uint8_t*, Key&) { return false; }
 
