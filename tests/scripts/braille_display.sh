@@ -24,7 +24,11 @@ reader_pid=
 cleanup() {
     tmux -L "$sock" kill-server >/dev/null 2>&1
     [ -n "$reader_pid" ] && kill "$reader_pid" 2>/dev/null
-    [ -n "$brltty_pid" ] && kill "$brltty_pid" 2>/dev/null && wait "$brltty_pid" 2>/dev/null
+    if [ -n "$brltty_pid" ] && kill "$brltty_pid" 2>/dev/null; then
+        for _ in $(seq 1 50); do kill -0 "$brltty_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$brltty_pid" 2>/dev/null
+        wait "$brltty_pid" 2>/dev/null
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
