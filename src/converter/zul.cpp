@@ -39,11 +39,29 @@ void encodeLine(std::string& line) {
     scrambleLine(line);
 }
 
+void encodeBytes(const char* src, std::size_t size, std::size_t offset, char* dst) {
+    std::memcpy(dst, src, size);
+    platform::charToOem(dst, size);
+    auto* p = reinterpret_cast<std::uint8_t*>(dst);
+    std::size_t k = offset % 20;
+    for (std::size_t i = 0; i < size; ++i) {
+        p[i] ^= cycle.mask[k];
+        if (++k == 20) k = 0;
+    }
+}
+
+void decodeLine(std::string& line) {
+    scrambleLine(line);
+    platform::oemToChar(line);
+}
+
 std::string encodeText(const std::string& text) {
     MemorySource source(text);
     LineReader reader(source);
+    platform::TextDecoder decoder;
     std::string out, line;
     while (reader.next(line)) {
+        decoder.decodeLine(line);
         encodeLine(line);
         out += line;
         out += "\r\n";
