@@ -300,12 +300,16 @@ TEST_F(ConverterFlow, OutputFailuresEndWithCodeOne) {
         std::string out;
         std::string inBox;  // part of the error text
         bool skip;
+        std::string reason = {};  // the system's, in Portuguese
     };
     const std::vector<Case> cases = {
-        {"directory missing", path("no/such/dir/out.zul"), "Erro de entrada/sa\xED" "da 3:", false},
-        {"directory not writable", path("readonly/out.zul"), "Erro de entrada/sa\xED" "da 5:", !readOnlyWorks},
-        {"output is a directory", path("adir"), "Erro de entrada/sa\xED" "da 5:", false},
-        {"disk full", "/dev/full", "Erro de entrada/sa\xED" "da 101:", !fs::exists("/dev/full")},
+        {"directory missing", path("no/such/dir/out.zul"), "Erro de entrada/sa\xED" "da 3:", false,
+         "Arquivo ou pasta inexistente"},
+        {"directory not writable", path("readonly/out.zul"), "Erro de entrada/sa\xED" "da 5:", !readOnlyWorks,
+         "Permiss\xE3o negada"},
+        {"output is a directory", path("adir"), "Erro de entrada/sa\xED" "da 5:", false, "\xC9 uma pasta"},
+        {"disk full", "/dev/full", "Erro de entrada/sa\xED" "da 101:", !fs::exists("/dev/full"),
+         "N\xE3o h\xE1 espa\xE7o dispon\xEDvel no dispositivo"},
     };
     for (const auto& c : cases) {
         if (c.skip) continue;
@@ -313,7 +317,7 @@ TEST_F(ConverterFlow, OutputFailuresEndWithCodeOne) {
         Outcome o = run(path("in.txt"), c.out);
         EXPECT_EQ(o.exitCode, 1) << c.what;
         ASSERT_EQ(o.boxes.size(), 1u) << c.what;
-        EXPECT_NE(o.boxes[0].find(c.inBox), std::string::npos) << c.what << ": " << o.boxes[0];
+        EXPECT_NE(o.boxes[0].find(c.inBox + " " + c.reason), std::string::npos) << c.what << ": " << o.boxes[0];
         // Standard error gets the text too (its encoding is the backend's).
         const std::string code = c.inBox.substr(c.inBox.find("da "));
         EXPECT_NE(o.standardError.find("Erro de entrada/sa"), std::string::npos) << c.what;

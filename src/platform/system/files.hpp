@@ -73,7 +73,8 @@ private:
 // hard links).
 bool sameFile(const std::string& nativeA, const std::string& nativeB);
 
-// The system's text for an error code ("No such file or directory").
+// The text for a system error code, Windows-1252: in Portuguese for the
+// errors of files and devices ("Permissão negada"), else the C library's.
 std::string systemErrorText(int code);
 
 // Names of the error codes the converter tells apart.
