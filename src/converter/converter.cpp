@@ -153,12 +153,16 @@ Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, pla
     return summary;
 }
 
+void createOutput(platform::OutputFile& out, const std::string& nativeName, const std::string& shownName) {
+    const int e = out.create(nativeName);
+    check(e, createErrorCode(e), shownName);
+}
+
 Summary convertFile(const std::string& nativeIn, const std::string& nativeOut, const LineFn& onLine) {
     platform::InputFile in;
     check(in.open(nativeIn), fileNotFound, nativeIn);
     platform::OutputFile out;
-    int e = out.create(nativeOut);
-    check(e, createErrorCode(e), nativeOut);
+    createOutput(out, nativeOut, nativeOut);
     return convertOpenFiles(in, nativeIn, out, nativeOut, onLine);
 }
 
@@ -220,8 +224,7 @@ void run() {
             finish();
         }
         platform::OutputFile out;
-        int e = out.create(nativeOut);
-        check(e, createErrorCode(e), outName);
+        createOutput(out, nativeOut, outName);
         // Keys and the window's close button are heard while a long line
         // or a slow pipe is read; every converted line is in the file at
         // once, whatever ends the run.

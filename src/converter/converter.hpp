@@ -68,6 +68,10 @@ Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, pla
 // throws IoError with code 2.
 Summary convertFile(const std::string& nativeIn, const std::string& nativeOut, const LineFn& onLine);
 
+// Creates (or truncates) the output file; a failure throws IoError with the
+// run-time error number of a create (3, 5 or 101) and shownName.
+void createOutput(platform::OutputFile& out, const std::string& nativeName, const std::string& shownName);
+
 // The way back: the lines of a ZUL file as text, each ended by CR LF in
 // Windows-1252, or by LF in UTF-8 (the code page 850 characters as they
 // are, box-drawing pieces included). Reads lines as convertLines does;

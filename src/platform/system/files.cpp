@@ -60,6 +60,14 @@ int InputFile::open(const std::string& nativeName) {
     return 0;
 }
 
+int InputFile::openStandardInput() {
+    close();
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return errno;
+    fd_ = fd;
+    return 0;
+}
+
 long long InputFile::read(char* buffer, std::size_t size, const std::function<void()>& whileWaiting) {
     if (fd_ < 0) return -EBADF;
     for (;;) {
@@ -106,6 +114,16 @@ int OutputFile::create(const std::string& nativeName) {
     }
     int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    buffer_.resize(outputBufferSize);
+    used_ = 0;
+    return 0;
+}
+
+int OutputFile::openStandardOutput() {
+    close();
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return errno;
     fd_ = fd;
     buffer_.resize(outputBufferSize);
     used_ = 0;
