@@ -85,7 +85,7 @@ wait_for "Qual o arquivo de sa"
 tmux -L "$sock" send-keys -t 0 -l "/dev/full"
 tmux -L "$sock" send-keys -t 0 Enter
 # Written and spoken first, then the reverse-video line waits for a key.
-wait_for "no dispositivo [Enter]"
+wait_for "(/dev/full) [Enter]"
 tmux -L "$sock" send-keys -t 0 Enter
 wait_for "EXIT=1"
 grep -q "Não há espaço disponível no dispositivo" "$work/stderr" || { echo "FAIL: no error on standard error"; exit 1; }
