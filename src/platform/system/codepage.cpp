@@ -254,6 +254,8 @@ std::uint8_t composeCp1252(std::uint8_t base, char32_t mark) {
     return 0;
 }
 
+const std::uint8_t* ansiToOemTable() { return tables().ansiToOem.data(); }
+
 void charToOem(char* text, std::size_t size) {
     const auto& t = tables().ansiToOem;
     for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>(t[static_cast<std::uint8_t>(text[i])]);

@@ -72,6 +72,8 @@ std::uint8_t ansiToOem(std::uint8_t c);
 std::uint8_t oemToAnsi(std::uint8_t c);
 void charToOem(std::string& text);  // in place
 void charToOem(char* text, std::size_t size);
+// The 256 bytes of ansiToOem, for loops that convert and do more at once.
+const std::uint8_t* ansiToOemTable();
 void oemToChar(std::string& text);  // in place
 // Windows-1252 <-> UTF-8 at the edges. Unmappable code points become '?'.
 std::string cp1252ToUtf8(const std::string& text);

@@ -1,5 +1,6 @@
 // Text of unknown encoding arriving from outside: a tool's arguments, and
 // the lines of the text files the converter reads.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/system/system.hpp"
@@ -65,15 +66,28 @@ std::uint64_t decodeUtf8InPlace(std::string& s, std::size_t from) {
     const std::size_t n = s.size();
     std::size_t r = firstHighByte(s, from), w = r;
     std::uint64_t unkept = 0;
-    // Whether the byte written last is a plain letter a combining mark may
-    // join.
-    bool composable = w > 0 && isAsciiLetter(p[w - 1]);
     while (r < n) {
         const unsigned char b = p[r];
         if (b < 0x80) {
+            // Eight ASCII bytes at once where they are; the store may
+            // overlap the bytes just read, never the ones still to read.
+            std::uint64_t word;
+            if (r + 8 <= n && (std::memcpy(&word, p + r, 8), (word & 0x8080808080808080ull) == 0)) {
+                std::memcpy(p + w, &word, 8);
+                w += 8;
+                r += 8;
+                continue;
+            }
             p[w++] = b;
             ++r;
-            composable = isAsciiLetter(b);
+            continue;
+        }
+        // The Latin-1 letters, nearly every sequence of a Portuguese text
+        // (p[n] is the string's terminating zero, never a continuation).
+        const unsigned char next = p[r + 1];
+        if (b == 0xC3 && (next & 0xC0) == 0x80) {
+            p[w++] = static_cast<unsigned char>(next + 0x40);
+            r += 2;
             continue;
         }
         char32_t cp;
@@ -81,20 +95,15 @@ std::uint64_t decodeUtf8InPlace(std::string& s, std::size_t from) {
         if (len == 0) {
             p[w++] = b;  // not UTF-8: the Windows-1252 byte it is
             ++r;
-            composable = false;
             continue;
         }
         r += len;
         if (cp >= 0x0300 && cp <= 0x036F) {
-            // A combining mark: joined to its letter where Windows-1252 has
-            // the pair, otherwise dropped, leaving the plain letter.
-            const std::uint8_t joined = composable ? composeCp1252(p[w - 1], cp) : 0;
-            if (joined != 0) {
-                p[w - 1] = joined;
-                composable = false;
-            } else {
-                ++unkept;
-            }
+            // A combining mark: joined to the plain letter before it where
+            // Windows-1252 has the pair, otherwise dropped.
+            const std::uint8_t joined = w > 0 && isAsciiLetter(p[w - 1]) ? composeCp1252(p[w - 1], cp) : 0;
+            if (joined != 0) p[w - 1] = joined;
+            else ++unkept;
             continue;
         }
         std::uint8_t c = unicodeToCp1252(cp);
@@ -104,7 +113,6 @@ std::uint64_t decodeUtf8InPlace(std::string& s, std::size_t from) {
             if (c == 0) c = '?';
         }
         p[w++] = c;
-        composable = false;
     }
     s.resize(w);
     return unkept;
