@@ -233,6 +233,32 @@ std::string missingForSynthesizer() {
     return {};
 }
 
+// Writes a line on the screen (not spoken), broken at blanks so that no word
+// is cut at the right edge; only a word longer than a row is cut.
+void writeWrapped(const std::string& text) {
+    const std::size_t width = qrcrt::screenColumns;
+    std::size_t column = std::min<std::size_t>(static_cast<std::size_t>(std::max(qrcrt::cursorColumn(), 1) - 1), width);
+    std::size_t i = 0;
+    while (text.size() - i > width - column) {
+        const std::size_t room = width - column;
+        const std::size_t blank = text.rfind(' ', i + room);
+        std::size_t next;
+        if (blank != std::string::npos && blank > i) {
+            qrcrt::writeText(text.substr(i, blank - i));
+            next = blank + 1;
+        } else if (column > 0) {
+            next = i;  // the word starts on the next row
+        } else {
+            qrcrt::writeText(text.substr(i, room));
+            next = i + room;
+        }
+        qrcrt::writeText("\r\n");
+        i = next;
+        column = 0;
+    }
+    qrcrt::writeLine(text.substr(i));
+}
+
 }  // namespace
 
 void startSpeech(int speed, const std::string& dir) {
@@ -281,15 +307,20 @@ void startSpeech(int speed, const std::string& dir) {
     if (!noSound.empty()) {
         s.noSoundTold = true;
         const std::string line = "Sem som: o dispositivo de som n\xE3o abriu (" + noSound + ")";
-        qrcrt::writeLine(line);
+        writeWrapped(line);
         std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());
     }
 }
 
 void showMessage(const std::string& title, const std::string& text) {
-    if (platform::messageBox(title, text)) return;
+    // Heard in every backend: the text is written on the screen and said
+    // while messages are still pumped for the voice, and only then does the
+    // box (or the terminal's line) wait for its key. Where no box can be
+    // shown, the screen and the voice have given it already.
+    if (qrcrt::cursorColumn() != 1) qrcrt::writeText("\r\n");
     writeLineSpoken(title + ": " + text);
     waitWhileSpeaking();
+    platform::messageBox(title, text);
 }
 
 void endSpeech() {
