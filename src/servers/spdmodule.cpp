@@ -232,9 +232,8 @@ bool applySetting(Settings& s, const std::string& name, const std::string& value
 }
 
 double durationFactorForRate(int rate) {
-    const int r = std::clamp(rate, -100, 100);
-    const double normal = servers::tirel::durationFactorFor(0);
-    return normal * (r >= 0 ? std::pow(3.0, -r / 100.0) : std::pow(2.0, -r / 100.0));
+    // speech-dispatcher's -100..100 is the built-in voice's own -10..10 scale.
+    return servers::tirel::durationFactorFor(std::clamp(rate, -100, 100) / 10.0);
 }
 
 double pitchFactorFor(int pitch) { return std::pow(2.0, std::clamp(pitch, -100, 100) / 200.0); }
