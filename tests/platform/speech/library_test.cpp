@@ -21,7 +21,7 @@ TEST(LibraryFile, PlainNameElseHighestVersion) {
     } cases[] = {
         {"mbrola.dll", {"libmbrola.so", "libmbrola.so.1"}, "libmbrola.so"},
         {"mbrola.dll", {"libmbrola.so.1"}, "libmbrola.so.1"},
-        {"MBROLA.DLL", {"libmbrola.so.2", "libmbrola.so.10", "libmbrola.so.9"}, "libmbrola.so.10"},
+        {"mbrola.dll", {"libmbrola.so.2", "libmbrola.so.10", "libmbrola.so.9"}, "libmbrola.so.10"},
         {"mbrola.dll", {"libmbrola.so.1.0", "libmbrola.so.x", "libmbrolax.so.1"}, ""},
         {"mbrola.dll", {"libother.so.1"}, ""},
         {"libmbrola.so.1", {"libmbrola.so.1", "libmbrola.so.2"}, "libmbrola.so.1"},
