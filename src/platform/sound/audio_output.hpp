@@ -79,6 +79,8 @@ public:
 
 Device& sdlDevice();
 Device& testDevice();
+Device& fileDevice();
+bool fileDeviceOpen();  // useFileDevice named a file not yet finished
 // The SDL device: the first sample of a block goes out at this steady-clock
 // time (nanoseconds).
 void noteBlockStart(std::uint64_t nanos);

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/system/messages.hpp"
@@ -111,6 +112,20 @@ namespace waveout {
 void useTestDevice(bool on);
 // Whether the test device is in use.
 bool testDeviceInUse();
+
+// ---- the file device: what would be played goes to a WAV file instead ----
+// From now on every open, write and close goes to a WAV file (path "-":
+// standard output), each block finished at once. The file takes the format
+// of the first open; later blocks in another format are converted to it.
+// False when a file is already in use or this one cannot be created.
+bool useFileDevice(const std::string& path);
+bool fileDeviceInUse();
+// Appends that many milliseconds of silence (a pause the program waits out
+// with nothing playing). Nothing before the first open.
+void fileSilence(int milliseconds);
+// Writes the sizes into the header (a pipe keeps 0xFFFFFFFF there), closes
+// the file and gives the device back. False when any write failed.
+bool finishFileDevice();
 
 // The steady-clock time (nanoseconds) at which the first sample of the most
 // recently started block went to the SDL output, or 0: when the audio
