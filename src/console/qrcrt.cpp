@@ -582,6 +582,7 @@ void resetForTests() {
         platform::destroyWindow(hwnd);
     }
     s = State{};
+    detail::resetBrailleDisplay();
 }
 
 }  // namespace qrcrt
