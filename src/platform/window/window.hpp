@@ -182,7 +182,7 @@ std::pair<int, int> fontAsked();
 // Every drawText since the last clear, for tests of painting, as
 // "x,y,fg,bg:text": pixel position, colours as six lower-case hex digits
 // (rrggbb), the Windows-1252 text. The screen's own buffers are read through
-// the console.
+// the console. Each list keeps at least the newest 65536 calls.
 std::vector<std::string> drawCalls();
 // The other drawing since the last clear: "fill l,t,r,b rrggbb",
 // "copy l,t,r,b to x,y", "capture", "stretch l,t,r,b", "release".
