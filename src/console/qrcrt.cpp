@@ -256,6 +256,45 @@ void magnify(State& s, platform::LParam lParam) {
     platform::stretchCapture(s.hwnd, src);
 }
 
+// A window that shows fewer than 80 columns (a narrow terminal, a window
+// made narrow): the reason is kept for the speaking console to tell, once.
+void checkWidth(State& s) {
+    if (s.narrowTold || !s.hwnd || s.font.cellWidth <= 0) return;
+    const int shown = platform::clientRect(s.hwnd).width() / s.font.cellWidth;
+    if (shown <= 0 || shown >= screenColumns) return;
+    s.narrowTold = true;
+    const bool terminal = std::string(platform::backendName()) == "terminal";
+    const std::string n = std::to_string(shown);
+    const std::string text = std::string(terminal ? "O terminal" : "A janela") + " mostra s\xF3 " + n +
+                             " das 80 colunas da tela: o que passar da coluna " + n + " n\xE3o aparece. Alargue " +
+                             (terminal ? "o terminal" : "a janela") + " para ver tudo.";
+    // In lines the window shows whole, broken between words.
+    s.screenNotice.clear();
+    std::string line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        while (!word.empty()) {
+            const std::size_t room = line.empty() ? shown : shown - std::min<std::size_t>(shown, line.size() + 1);
+            if (word.size() <= room) {
+                line += (line.empty() ? "" : " ") + word;
+                word.clear();
+            } else if (line.empty()) {
+                line = word.substr(0, room);
+                word.erase(0, room);
+            }
+            if (!word.empty()) {
+                s.screenNotice.push_back(line);
+                line.clear();
+            }
+        }
+    }
+    if (!line.empty()) s.screenNotice.push_back(line);
+}
+
 void forgetWindow(State& s) {
     s.chars.clear();
     s.attrs.clear();
@@ -320,6 +359,9 @@ platform::LResult windowProc(platform::Hwnd hwnd, std::uint32_t message, platfor
         closeScreen();
     case platform::WM_GETMINMAXINFO:
         sizeLimits(s, reinterpret_cast<platform::MinMaxInfo*>(lParam));
+        return 0;
+    case platform::WM_SIZE:
+        checkWidth(s);
         return 0;
     case platform::WM_COPYDATA:
         return s.copyData ? s.copyData(wParam, lParam) : 0;
@@ -427,6 +469,7 @@ void openScreen() {
     }
     platform::invalidate(hwnd, nullptr);
     platform::updateWindow(hwnd);
+    checkWidth(s);
     setBrailleMode(s.configuredBraille);
 }
 
@@ -533,6 +576,12 @@ std::uint8_t currentAttribute() { return state().attribute; }
 platform::Rgb colourOf(int colourNumber) { return paletteColour(state().colourTable[colourNumber & 15]); }
 
 void setFontFace(const std::string& face) { state().fontFace = face; }
+
+std::vector<std::string> takeScreenNotice() {
+    std::vector<std::string> notice;
+    notice.swap(state().screenNotice);
+    return notice;
+}
 
 void copyToClipboard(const std::string& text) {
     platform::setClipboardText(text.substr(0, text.find('\0')));

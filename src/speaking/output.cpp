@@ -297,6 +297,17 @@ void writeLineSpoken(const std::string& text) {
     writeSpoken(text);
     qrcrt::writeText("\r\n");
     qrcrt::flushOutput();
+    // Why the screen cannot show everything, once: written in lines the
+    // window shows whole, said as one text.
+    std::string said;
+    for (const std::string& line : qrcrt::takeScreenNotice()) {
+        qrcrt::writeLine(line);
+        said += (said.empty() ? "" : " ") + line;
+    }
+    if (!said.empty()) {
+        qrcrt::flushOutput();
+        speakText(said);
+    }
 }
 
 void speakText(const std::string& text) {

@@ -116,8 +116,28 @@ std::vector<Msg> takeScript(HeadlessState& s, bool oneKey) {
     return out;
 }
 
+// A scripted resize carries the outer size in wParam (width in the low 16
+// bits): the window takes it, and WM_SIZE tells the client size.
+constexpr std::uint32_t kScriptedResize = 0xFFFF0001u;
+
 void postAll(const std::vector<Msg>& msgs) {
-    for (const auto& m : msgs) postMessage(m.hwnd, m.message, m.wParam, m.lParam, m.mods);
+    for (const auto& m : msgs) {
+        if (m.message != kScriptedResize) {
+            postMessage(m.hwnd, m.message, m.wParam, m.lParam, m.mods);
+            continue;
+        }
+        {
+            auto& s = hs();
+            std::lock_guard<std::mutex> g(s.lock);
+            s.maximised = false;
+            s.width = static_cast<int>(m.wParam & 0xFFFF);
+            s.height = static_cast<int>((m.wParam >> 16) & 0xFFFF);
+        }
+        const Rect client = clientRect(m.hwnd);
+        postMessage(m.hwnd, WM_SIZE, 0,
+                    static_cast<LParam>((client.width() & 0xFFFF) | ((client.height() & 0xFFFF) << 16)));
+        invalidate(m.hwnd, nullptr);
+    }
 }
 
 void addScript(std::uint32_t message, WParam wParam, LParam lParam, std::uint8_t mods) {
@@ -418,6 +438,13 @@ void mouse(std::uint32_t message, int x, int y) {
 }
 
 void closeButton() { addScript(WM_CLOSE, 0, 0, 0); }
+
+void resize(int width, int height) {
+    addScript(kScriptedResize,
+              static_cast<WParam>((static_cast<std::uint32_t>(width) & 0xFFFF) |
+                                  ((static_cast<std::uint32_t>(height) & 0xFFFF) << 16)),
+              0, 0);
+}
 
 void focus(bool gained) { addScript(gained ? WM_SETFOCUS : WM_KILLFOCUS, 0, 0, 0); }
 
