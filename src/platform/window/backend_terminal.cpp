@@ -230,8 +230,8 @@ public:
         static bool hooked = false;
         if (!hooked) {
             hooked = true;
-            addExitHook([] { restoreTerminal(true); });
-            std::atexit([] { restoreTerminal(true); });
+            addExitHook([] { restoreTerminal(); });
+            std::atexit([] { restoreTerminal(); });
             // Killed from outside: give the terminal back, then die as asked.
             for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
                 struct sigaction sa {};
@@ -499,7 +499,7 @@ private:
 
     // showLast: the last screen goes out first, so that it stays in the
     // terminal (not from a signal handler).
-    static void restoreTerminal(bool showLast) {
+    static void restoreTerminal(bool showLast = true) {
         if (TerminalBackend* t = instance()) t->restore(showLast);
     }
 
