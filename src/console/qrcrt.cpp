@@ -711,6 +711,7 @@ void resetForTests() {
         platform::destroyWindow(hwnd);
     }
     s = State{};
+    detail::resetBrailleDisplay();
 }
 
 }  // namespace qrcrt

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/braille/braille.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/window/window.hpp"
 
@@ -94,6 +95,21 @@ void setBrailleRefusalHandler(std::function<void(const std::string& reason)> han
 // A general hook that sees every message first; answering true claims it.
 using MessageHook = std::function<bool(const platform::Msg&)>;
 void setMessageHook(MessageHook hook);
+
+// ---- the braille display ----
+// The row under the cursor is shown on a braille display, when one is
+// there (BrlAPI's; on the headless backend only one a test sets). A routing
+// key of the display queues 0 and routingKeyCode; routedColumn and routedRow
+// then tell the screen cell (1-based) that key stood for.
+constexpr std::uint8_t routingKeyCode = 2;
+int routedColumn();
+int routedRow();
+// Use this display instead (null for none).
+void setBrailleDisplay(platform::braille::Display* display);
+// The cell (dots, bit 0 = dot 1) the display shows for a byte, and the byte
+// a cell stands for: each of the 256 bytes has a cell of its own.
+std::uint8_t brailleCell(std::uint8_t c);
+std::uint8_t brailleCharacter(std::uint8_t cell);
 
 // Tests: forget all state (closes the window without ending the process).
 void resetForTests();

@@ -78,6 +78,8 @@ void clearSigns() {
     s.numberMode = false;
 }
 
+std::uint8_t chordTableCharacter(std::uint8_t dots) { return chordTable[dots & 63]; }
+
 int chordCharacter(std::uint8_t chord) {
     State& s = state();
     if (chord & spaceBit) {

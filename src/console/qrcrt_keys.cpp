@@ -240,6 +240,7 @@ std::size_t readBlock(char* buffer, std::size_t size) {
 void pumpMessages() {
     platform::Msg msg;
     while (platform::peekMessage(msg, 0, true)) handle(msg);
+    detail::refreshBrailleDisplay();
 }
 
 void pumpWindowMessages() {

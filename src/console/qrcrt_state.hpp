@@ -93,5 +93,11 @@ int chordCharacter(std::uint8_t chord);
 void clearSigns();
 // Whether a key is one of the six dot keys or the space bar; its bit.
 std::uint8_t brailleBit(std::uint32_t vk);
+// The character of the chord table for dots 1 to 6 (no signs applied).
+std::uint8_t chordTableCharacter(std::uint8_t dots);
+
+// The braille display: sends the line again when it changed (every pump).
+void refreshBrailleDisplay();
+void resetBrailleDisplay();
 
 }  // namespace qrcrt::detail

@@ -1,5 +1,6 @@
 #include "converter/converter.hpp"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -74,52 +75,128 @@ void check(int systemError, int code, const std::string& name) {
 
 }  // namespace
 
-std::string IoError::text() const {
-    return "Erro de entrada/sa\xED" "da " + std::to_string(code) + ": " + platform::systemErrorText(systemError) +
-           " (" + fileName + ")";
+std::string unkeptText(std::uint64_t count) {
+    return count == 1 ? std::string("1 caractere n\xE3o p\xF4" "de ser mantido")
+                      : std::to_string(count) + " caracteres n\xE3o puderam ser mantidos";
 }
 
-void convertLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
-                  const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
-    zul::LineReader reader(source);
-    if (pump) reader.whileLongLine(pump);
-    std::string line;
-    for (;;) {
-        try {
-            if (!reader.next(line)) break;
-        } catch (const std::bad_alloc&) {
-            // A line larger than memory: an input failure like any other.
-            std::string().swap(line);
-            throw IoError{readFault, platform::fileerror::noMemory, inName};
-        } catch (const std::length_error&) {
-            std::string().swap(line);
-            throw IoError{readFault, platform::fileerror::noMemory, inName};
-        }
-        if (onLine) onLine(line);
-        zul::encodeLine(line);
-        check(out.write(line.data(), line.size()), writeFault, outName);
-        check(out.write("\r\n", 2), writeFault, outName);
-        if (pump) check(out.flush(), writeFault, outName);
-    }
+std::string IoError::reason() const {
+    return "Erro de entrada/sa\xED" "da " + std::to_string(code) + ": " + platform::systemErrorText(systemError);
 }
 
-void convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
-                      const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
-    {
-        FileSource source(in, inName, pump);
-        convertLines(source, inName, out, outName, onLine, pump);
+std::string IoError::text() const { return reason() + " (" + fileName + ")"; }
+
+namespace {
+
+// The next line of reader into line; false at the end of the input.
+bool nextLine(zul::LineReader& reader, std::string& line, const std::string& inName) {
+    try {
+        return reader.next(line);
+    } catch (const std::bad_alloc&) {
+        // A line larger than memory: an input failure like any other.
+        std::string().swap(line);
+    } catch (const std::length_error&) {
+        std::string().swap(line);
     }
+    throw IoError{readFault, platform::fileerror::noMemory, inName};
+}
+
+// Writes the ZUL form of a Windows-1252 line and its CR LF, leaving the
+// line as it is (it is shown and spoken afterwards), a piece at a time.
+void writeEncoded(platform::OutputFile& out, const std::string& line, const std::string& outName) {
+    char piece[20 * 1024];  // whole mask cycles
+    for (std::size_t done = 0; done < line.size();) {
+        const std::size_t n = std::min(sizeof piece, line.size() - done);
+        zul::encodeBytes(line.data() + done, n, done, piece);
+        check(out.write(piece, n), writeFault, outName);
+        done += n;
+    }
+    check(out.write("\r\n", 2), writeFault, outName);
+}
+
+void closeBoth(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
+               const std::string& outName) {
     check(in.close(), readFault, inName);
     check(out.close(), writeFault, outName);
 }
 
-void convertFile(const std::string& nativeIn, const std::string& nativeOut, const LineFn& onLine) {
+}  // namespace
+
+Summary convertLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
+                     const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
+    zul::LineReader reader(source);
+    if (pump) reader.whileLongLine(pump);
+    platform::TextDecoder decoder;
+    Summary summary;
+    std::string line;
+    while (nextLine(reader, line, inName)) {
+        decoder.decodeLine(line);
+        // In the file first: showing and speaking the line pumps messages,
+        // and a window closed meanwhile ends the process.
+        writeEncoded(out, line, outName);
+        if (pump) check(out.flush(), writeFault, outName);
+        ++summary.lines;
+        if (onLine) onLine(line);
+    }
+    summary.unkept = decoder.unkept();
+    return summary;
+}
+
+Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
+                         const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
+    Summary summary;
+    {
+        FileSource source(in, inName, pump);
+        summary = convertLines(source, inName, out, outName, onLine, pump);
+    }
+    closeBoth(in, inName, out, outName);
+    return summary;
+}
+
+void createOutput(platform::OutputFile& out, const std::string& nativeName, const std::string& shownName) {
+    const int e = out.create(nativeName);
+    check(e, createErrorCode(e), shownName);
+}
+
+Summary convertFile(const std::string& nativeIn, const std::string& nativeOut, const LineFn& onLine) {
     platform::InputFile in;
     check(in.open(nativeIn), fileNotFound, nativeIn);
     platform::OutputFile out;
-    int e = out.create(nativeOut);
-    check(e, createErrorCode(e), nativeOut);
-    convertOpenFiles(in, nativeIn, out, nativeOut, onLine);
+    createOutput(out, nativeOut, nativeOut);
+    return convertOpenFiles(in, nativeIn, out, nativeOut, onLine);
+}
+
+Summary decodeLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
+                    const std::string& outName, TextOut as) {
+    zul::LineReader reader(source);
+    Summary summary;
+    std::string line;
+    while (nextLine(reader, line, inName)) {
+        if (as == TextOut::utf8) {
+            zul::scrambleLine(line);
+            const std::string text = platform::oemToUtf8(line);
+            check(out.write(text.data(), text.size()), writeFault, outName);
+            check(out.write("\n", 1), writeFault, outName);
+        } else {
+            zul::decodeLine(line);
+            check(out.write(line.data(), line.size()), writeFault, outName);
+            check(out.write("\r\n", 2), writeFault, outName);
+        }
+        ++summary.lines;
+    }
+    return summary;
+}
+
+Summary decodeOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
+                        const std::string& outName, TextOut as) {
+    Summary summary;
+    {
+        const std::function<void()> none;
+        FileSource source(in, inName, none);
+        summary = decodeLines(source, inName, out, outName, as);
+    }
+    closeBoth(in, inName, out, outName);
+    return summary;
 }
 
 void run() {
@@ -139,6 +216,7 @@ void run() {
         finish();
     }
 
+    std::uint64_t unkept = 0;
     try {
         platform::InputFile in;
         if (in.open(nativeIn) != 0) {
@@ -146,16 +224,18 @@ void run() {
             finish();
         }
         platform::OutputFile out;
-        int e = out.create(nativeOut);
-        check(e, createErrorCode(e), outName);
+        createOutput(out, nativeOut, outName);
         // Keys and the window's close button are heard while a long line
         // or a slow pipe is read; every converted line is in the file at
         // once, whatever ends the run.
-        convertOpenFiles(in, inName, out, outName, speaking::writeLineSpoken, [] { qrcrt::pumpMessages(); });
+        const Summary summary =
+            convertOpenFiles(in, inName, out, outName, speaking::writeLineSpoken, [] { qrcrt::pumpMessages(); });
+        unkept = summary.unkept;
     } catch (const IoError& e) {
         // The files are closed by now; the output keeps what was written.
         fail(e);
     }
+    if (unkept > 0) speaking::writeLineSpoken(unkeptText(unkept));
     speaking::writeLineSpoken(doneText);
     finish();
 }

@@ -23,6 +23,20 @@ bool isLineEnd(char c) {
     return b == 13 || b == 10 || b == endOfInput;
 }
 
+// The first line end (CR, LF or Ctrl-Z) in [begin, end), or end. Every
+// line end is below 27: eight bytes at a time are passed over while none
+// of them is, which text nearly always is.
+const char* findLineEnd(const char* begin, const char* end) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    const char* p = begin;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if ((w - ones * 27) & ~w & highs) break;  // some byte below 27
+    }
+    return std::find_if(p, end, isLineEnd);
+}
+
 }  // namespace
 
 void scrambleLine(std::string& line) {
@@ -39,11 +53,30 @@ void encodeLine(std::string& line) {
     scrambleLine(line);
 }
 
+void encodeBytes(const char* src, std::size_t size, std::size_t offset, char* dst) {
+    const std::uint8_t* oem = platform::ansiToOemTable();
+    const auto* in = reinterpret_cast<const std::uint8_t*>(src);
+    auto* out = reinterpret_cast<std::uint8_t*>(dst);
+    std::size_t i = 0, k = offset % 20;
+    // Up to the start of the next cycle, then whole cycles, then the rest.
+    for (; k != 0 && i < size; ++i, k = (k + 1) % 20) out[i] = oem[in[i]] ^ cycle.mask[k];
+    for (; i + 20 <= size; i += 20)
+        for (std::size_t m = 0; m < 20; ++m) out[i + m] = oem[in[i + m]] ^ cycle.mask[m];
+    for (std::size_t m = 0; i < size; ++i, ++m) out[i] = oem[in[i]] ^ cycle.mask[m];
+}
+
+void decodeLine(std::string& line) {
+    scrambleLine(line);
+    platform::oemToChar(line);
+}
+
 std::string encodeText(const std::string& text) {
     MemorySource source(text);
     LineReader reader(source);
+    platform::TextDecoder decoder;
     std::string out, line;
     while (reader.next(line)) {
+        decoder.decodeLine(line);
         encodeLine(line);
         out += line;
         out += "\r\n";
@@ -93,7 +126,7 @@ void LineReader::reserveFor(std::string& line) {
         if (n == 0) break;
         if (whileLong_) whileLong_();
         const char* begin = scratch.data();
-        const char* end = std::find_if(begin, begin + n, isLineEnd);
+        const char* end = findLineEnd(begin, begin + n);
         rest += static_cast<std::uint64_t>(end - begin);
         if (end != begin + n) break;
     }
@@ -120,7 +153,7 @@ bool LineReader::next(std::string& line) {
         }
         const char* begin = buffer_.data() + pos_;
         const char* limit = buffer_.data() + len_;
-        const char* end = std::find_if(begin, limit, isLineEnd);
+        const char* end = findLineEnd(begin, limit);
         if (end != begin) {
             std::size_t n = static_cast<std::size_t>(end - begin);
             if (line.size() + n > line.capacity() && line.size() + n > longLine && !measured_)

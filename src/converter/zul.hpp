@@ -25,10 +25,18 @@ constexpr std::uint8_t endOfInput = 26;  // Ctrl-Z
 // The mask for 1-based position p.
 constexpr std::uint8_t maskAt(std::size_t p) { return static_cast<std::uint8_t>((p + 10) % 20); }
 
-// Scrambles a line that is already in the OEM code page, in place.
+// Scrambles a line that is already in the OEM code page, in place. The
+// same call unscrambles a ZUL line back into its OEM bytes.
 void scrambleLine(std::string& line);
 // The whole transform of one line, in place: ANSI to OEM, then scrambling.
 void encodeLine(std::string& line);
+// The same transform from src into dst (size bytes), for the bytes of a
+// line that start at its 0-based offset, so that a long line can be
+// written out a piece at a time and stay as it was read.
+void encodeBytes(const char* src, std::size_t size, std::size_t offset, char* dst);
+// A ZUL line back into Windows-1252, in place: unscrambling, then OEM to
+// ANSI (best fit for the box-drawing pieces Windows-1252 lacks).
+void decodeLine(std::string& line);
 
 // Where the line reader takes its bytes from.
 class ByteSource {
@@ -91,7 +99,8 @@ private:
     std::function<void()> whileLong_;
 };
 
-// Converts a whole text held in memory into its ZUL bytes.
+// Converts a whole text held in memory into its ZUL bytes, as the
+// converter does a file (UTF-8 or Windows-1252, see platform::TextDecoder).
 std::string encodeText(const std::string& text);
 
 }  // namespace zul

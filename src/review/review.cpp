@@ -419,6 +419,11 @@ void Review::extendedKey(std::uint8_t code) {
         lastLetter();
         readRow();
         break;
+    case qrcrt::routingKeyCode:  // a routing key of the braille display
+        row_ = qrcrt::routedRow();
+        column_ = qrcrt::routedColumn();
+        speaking::playLetter(cell(column_));
+        break;
     default:
         refuse();
     }

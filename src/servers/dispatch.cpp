@@ -89,7 +89,25 @@ int serverType() { return state().type; }
 
 void postSpeechWake() { platform::postMessage(qrcrt::windowHandle(), speechWakeMessage, 0, 0); }
 
-ServerSettings serverSettings() {
+int rateForConsoleSpeed(int consoleSpeed, int type) {
+    if (consoleSpeed < 1 || consoleSpeed > 5) return 0;
+    // Measured against espeak-ng -v pt-br on the same sentences: the
+    // built-in voice's duration is about 1.33 times its duration factor,
+    // espeak-ng's (types 4, 5, 54) 175 / words per minute.
+    static constexpr int builtIn[5] = {-6, -3, 0, 4, 8};
+    static constexpr int sapi5[5] = {-7, -4, 0, 2, 6};
+    static constexpr int wordsPerMinute[5] = {110, 135, 0, 235, 350};
+    const std::size_t i = static_cast<std::size_t>(consoleSpeed - 1);
+    switch (kindOfType(type)) {
+        case ServerKind::builtIn: return builtIn[i];
+        case ServerKind::sapi5:
+        case ServerKind::sapi5Second: return sapi5[i];
+        case ServerKind::sapi4: return wordsPerMinute[i];
+    }
+    return 0;
+}
+
+ServerSettings serverSettings(int consoleSpeed) {
     ServerSettings s;
     const std::string sapi = speaking::settingsValue("TRADUTOR", "SAPI");
     s.wanted = !sapi.empty() && sapi[0] != 'N' && sapi[0] != 'n';
@@ -102,6 +120,12 @@ ServerSettings serverSettings() {
     s.pitch = number("TOM");
     s.type = number("TIPOSAPI");
     if (s.type != kDefaultType && s.speed > 10) s.speed = 0;
+    if (s.speed == 0 && consoleSpeed >= 1 && consoleSpeed <= 5) {
+        s.speed = rateForConsoleSpeed(consoleSpeed, s.type);
+        const ServerKind kind = kindOfType(s.type);
+        if (s.speed != 0 && s.voice == 0 && (kind == ServerKind::sapi5 || kind == ServerKind::sapi5Second))
+            s.voice = 1;
+    }
     return s;
 }
 

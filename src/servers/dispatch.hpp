@@ -68,11 +68,22 @@ void postSpeechWake();
 // empty and does not begin with N or n; voice, speed, pitch and type come
 // from SERVFALA VOZ, VELOCIDADE, TOM and TIPOSAPI (0 when missing or not a
 // number). A speed above 10 becomes 0 unless the type is exactly 4.
+// When the speed is then 0 (the voice's own) and a console speed 1..5 is
+// given, the console speed sets the server's pace (rateForConsoleSpeed);
+// a SAPI 5 voice of number 0 is then asked for as voice 1, the same voice,
+// since a voice out of range would drop the rate.
 struct ServerSettings {
     bool wanted = false;
     int voice = 0, speed = 0, pitch = 0, type = 0;
 };
-ServerSettings serverSettings();
+ServerSettings serverSettings(int consoleSpeed = 0);
+
+// The server rate that stands for a console speed 1..5, in the terms of
+// the type's voice (-10..10, or words per minute for the SAPI 4 voice).
+// Speed 3 is the voice's own pace (0); against espeak-ng's default, speeds
+// 1, 2, 4 and 5 last about 1.6, 1.3, 0.75 and 0.5 times as long on every
+// voice. 0 for a speed outside 1..5.
+int rateForConsoleSpeed(int consoleSpeed, int type);
 
 // Tests: type back to 4 and every slot empty.
 void resetForTests();

@@ -59,7 +59,14 @@ const VoiceFiles& voiceFiles() {
     return *s.files;
 }
 
-double durationFactorFor(int speed) { return 0.8 - std::clamp(speed, -10, 10) / 15.0; }
+// The factor 0.8 - speed/15 of old smeared the fastest rate (9 words in
+// 0.6 s); the duration of this voice is about 1.33 times its factor against
+// espeak-ng's default, so the ends are put where a listener still follows.
+double durationFactorFor(double speed) {
+    constexpr double own = 0.8, fastest = 0.25, slowest = 1.51;
+    speed = std::clamp(speed, -10.0, 10.0);
+    return speed >= 0 ? own + (fastest - own) * speed / 10 : own + (slowest - own) * -speed / 10;
+}
 double pitchFactorFor(int pitch) { return (std::clamp(pitch, -10, 11) + 11) / 11.0; }
 
 bool start(int, int speed, int pitch, const std::string& outputFile) {

@@ -23,9 +23,13 @@ struct VoiceFiles {
 // Read at the first call (or the first start) and kept for the whole run.
 const VoiceFiles& voiceFiles();
 
-// Speed -10..10 and pitch -10..11 (outside values are taken as the nearest
-// end): duration factor 0.8 - speed/15, pitch factor (pitch + 11)/11.
-double durationFactorFor(int speed);
+// The server rate -10..10 (outside values are taken as the nearest end;
+// fractions are welcome) as the factor of every phoneme duration: 0.8 at 0,
+// the voice's own pace (about 1.06 times espeak-ng's default duration),
+// 0.25 at 10 (about a third of espeak-ng's: three times faster) and 1.51 at
+// -10 (about twice espeak-ng's), linear on each side of 0.
+double durationFactorFor(double speed);
+// Pitch -10..11: pitch factor (pitch + 11)/11.
 double pitchFactorFor(int pitch);
 
 // The five server operations. voice is not used.

@@ -95,6 +95,7 @@ private:
     void copy();
     void paste();
     void changeSpeed();
+    void route();
 
     bool ordinaryKey(std::uint8_t key, int& result);
     bool extendedKey(std::uint8_t code, bool alt, int& result);
@@ -313,6 +314,20 @@ void Edit::changeSpeed() {
     startSpeech(static_cast<int>(key) - '0', dir);
 }
 
+// A routing key of the braille display over the field puts the cursor on
+// the character under it, which is played; one anywhere else is refused.
+void Edit::route() {
+    const int offset = qrcrt::routedColumn() - column_;
+    const int pos = scroll_ + offset;
+    if (qrcrt::routedRow() != row_ || offset < 0 || offset > width_ || pos > max_ + 1) {
+        beepError();
+        return;
+    }
+    cursor_ = pos;
+    if (pos <= max_) playLetter(at(pos));
+    else beepShort();
+}
+
 bool Edit::ordinaryKey(std::uint8_t key, int& result) {
     switch (key) {
     case 3:  // Ctrl+C
@@ -476,6 +491,9 @@ bool Edit::extendedKey(std::uint8_t code, bool alt, int& result) {
         break;
     case 255:  // Ctrl+Insert
         copy();
+        break;
+    case qrcrt::routingKeyCode:
+        route();
         break;
     default:
         if (code >= 120 && code <= 129) break;

@@ -5,7 +5,7 @@
 //   - each leading 0 is said with the recorded word zero;
 //   - a run of digits and hyphens starting with 1..9 is spelled when it holds
 //     a hyphen or has seven or more characters, else read as a number;
-//   - a run of word characters (letters, bytes 128..255 and spaces, so a
+//   - a run of word characters (letters, accented ones too, and spaces, so a
 //     phrase is one run) goes to the rule engine and the diphone synthesizer,
 //     except "www" written alone before a non-word character, which is
 //     spelled; a hyphen between two words is dropped;
@@ -15,6 +15,10 @@
 //     pause the mark and the next character call for); tabs say nothing; any
 //     other symbol says its recording. The fifth and later repeats of one
 //     symbol in a row are only a click.
+// The signs above 127 that are not letters (typographic quotes and dashes,
+// the ellipsis, euro, degree, ordinal signs) are symbols too: the curly
+// quotes, the dashes and the ellipsis as their plain forms, the others by
+// their recordings ("euro", "grau", "ordinal masculino").
 // A key waiting ends the text before its next piece.
 //
 // With a speech server started, the whole text goes to the server instead.
@@ -26,6 +30,7 @@
 #include "console/qrcrt.hpp"
 #include "numbers/qrlenum.hpp"
 #include "platform/sound/audio.hpp"
+#include "platform/sound/waveout.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
@@ -84,8 +89,40 @@ void note(const std::string& what) {
     if (state().trace) state().trace(what);
 }
 
+// The Windows-1252 signs above 127 that are not letters: typographic
+// quotes and dashes, the ellipsis, the euro, the degree and ordinal signs.
+// Read as letters, they went to the rules and came out as vowels or as the
+// recording of byte 1 ("controle a"); they are symbols, said by their
+// recordings, and the few with a plain counterpart are read as it.
+bool isSignAbove127(std::uint8_t c) {
+    if (c < 128) return false;
+    switch (c) {
+        case 138: case 140: case 142: case 154: case 156: case 158: case 159:  // S, OE, Z with marks
+            return false;
+        case 215: case 247:  // times, divided by
+            return true;
+        default:
+            return c < 192;
+    }
+}
+
+// The byte a sign is read as: the plain quote, apostrophe, hyphen or full
+// stop for their typographic forms, a space for the no-break space.
+std::uint8_t plainSign(std::uint8_t c) {
+    switch (c) {
+        case 145: case 146: return '\'';
+        case 147: case 148: case 132: return '"';
+        case 150: case 151: return '-';
+        case 133: return '.';
+        case 160: return ' ';
+        default: return c;
+    }
+}
+
+constexpr std::uint8_t kSoftHyphen = 173;  // never seen, never said
+
 bool isWordChar(std::uint8_t c) {
-    return c == ' ' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128;
+    return c == ' ' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 128 && !isSignAbove127(c));
 }
 
 bool isLetter(std::uint8_t c) { return c != ' ' && isWordChar(c); }
@@ -112,9 +149,10 @@ private:
     const std::string& text_;
 };
 
+// The byte at i as it is read (a typographic sign as its plain form).
 template <class Text>
 std::uint8_t at(const Text& t, std::size_t i) {
-    return i < t.size() ? static_cast<std::uint8_t>(t[i]) : 0;
+    return i < t.size() ? plainSign(static_cast<std::uint8_t>(t[i])) : 0;
 }
 
 // A yes/no setting: yes when present and not beginning with N.
@@ -216,6 +254,32 @@ std::string missingForSynthesizer() {
     return {};
 }
 
+// Writes a line on the screen (not spoken), broken at blanks so that no word
+// is cut at the right edge; only a word longer than a row is cut.
+void writeWrapped(const std::string& text) {
+    const std::size_t width = qrcrt::screenColumns;
+    std::size_t column = std::min<std::size_t>(static_cast<std::size_t>(std::max(qrcrt::cursorColumn(), 1) - 1), width);
+    std::size_t i = 0;
+    while (text.size() - i > width - column) {
+        const std::size_t room = width - column;
+        const std::size_t blank = text.rfind(' ', i + room);
+        std::size_t next;
+        if (blank != std::string::npos && blank > i) {
+            qrcrt::writeText(text.substr(i, blank - i));
+            next = blank + 1;
+        } else if (column > 0) {
+            next = i;  // the word starts on the next row
+        } else {
+            qrcrt::writeText(text.substr(i, room));
+            next = i + room;
+        }
+        qrcrt::writeText("\r\n");
+        i = next;
+        column = 0;
+    }
+    qrcrt::writeLine(text.substr(i));
+}
+
 }  // namespace
 
 void startSpeech(int speed, const std::string& dir) {
@@ -252,7 +316,7 @@ void startSpeech(int speed, const std::string& dir) {
     applySpeedSettings();
 
     s.serverActive = false;
-    const servers::ServerSettings server = servers::serverSettings();
+    const servers::ServerSettings server = servers::serverSettings(s.speed);
     if (server.wanted) {
         s.serverActive = servers::serverStart(server.voice, server.speed, server.pitch, server.type, "");
         s.serverType = server.type;
@@ -264,15 +328,20 @@ void startSpeech(int speed, const std::string& dir) {
     if (!noSound.empty()) {
         s.noSoundTold = true;
         const std::string line = "Sem som: o dispositivo de som n\xE3o abriu (" + noSound + ")";
-        qrcrt::writeLine(line);
+        writeWrapped(line);
         std::fprintf(stderr, "convzul: %s\n", platform::cp1252ToUtf8(line).c_str());
     }
 }
 
 void showMessage(const std::string& title, const std::string& text) {
-    if (platform::messageBox(title, text)) return;
+    // Heard in every backend: the text is written on the screen and said
+    // while messages are still pumped for the voice, and only then does the
+    // box (or the terminal's line) wait for its key. Where no box can be
+    // shown, the screen and the voice have given it already.
+    if (qrcrt::cursorColumn() != 1) qrcrt::writeText("\r\n");
     writeLineSpoken(title + ": " + text);
     waitWhileSpeaking();
+    platform::messageBox(title, text);
 }
 
 void endSpeech() {
@@ -346,8 +415,8 @@ void speakText(const std::string& text) {
             i = end;
         } else if (isWordChar(c)) {
             std::size_t end = i;
-            while (end < t.size() && isWordChar(at(t, end))) ++end;
-            const std::string run = t.substr(i, end - i);
+            std::string run;
+            while (end < t.size() && isWordChar(at(t, end))) run += static_cast<char>(at(t, end++));
             if (upperCaseLatin(run) == "WWW") spellText(run);
             else speakWords(run);
             i = end;
@@ -374,7 +443,7 @@ void speakText(const std::string& text) {
                 }
             } else if (t.compare(i, 3, "://") == 0) {
                 spellText(":");
-            } else if (symbol == ' ' || symbol == '\t') {
+            } else if (symbol == ' ' || symbol == '\t' || symbol == kSoftHyphen) {
                 // nothing to say
             } else if (symbol == '(' || symbol == ')' || symbol == ',' || symbol == '.' ||
                        symbol == ':' || symbol == ';') {
@@ -395,6 +464,11 @@ void spellText(const std::string& text) {
 }
 
 void speakPause(int milliseconds) {
+    // Sound kept in a file keeps its pauses as silence.
+    if (platform::waveout::fileDeviceInUse()) {
+        if (!qrcrt::keyWaiting()) platform::waveout::fileSilence(milliseconds / kPauseStep * kPauseStep);
+        return;
+    }
     for (int step = 0; step < milliseconds / kPauseStep; ++step) {
         if (!qrcrt::keyWaiting()) qrcrt::pauseFor(kPauseStep);
     }

@@ -24,8 +24,8 @@ void startSpeech(int speed, const std::string& dir);
 void endSpeech();
 
 // ---- writing and speaking ----
-// A message box; where the desktop cannot show one, the message is written
-// on the text screen and spoken instead, and its speech awaited.
+// A failure's message: written on the text screen and spoken (its speech
+// awaited), then shown in a message box where the desktop can show one.
 void showMessage(const std::string& title, const std::string& text);
 // Writes the text at the cursor, flushes, then speaks it.
 void writeSpoken(const std::string& text);

@@ -18,6 +18,7 @@
 // (sha224) and words separated by a tab.
 #include "tts/uttspreproc.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -38,6 +39,7 @@ struct Abbreviation {
 
 struct State {
     std::vector<Abbreviation> table;
+    std::vector<std::string> feminineNouns;  // sorted, lower case
 };
 State state;
 
@@ -138,6 +140,33 @@ char at(const std::string& s, std::size_t p) { return p >= 1 && p <= s.size() ? 
 }  // namespace
 
 void reset() { state = State{}; }
+
+bool loadGenders(const std::string& fileName) {
+    state.feminineNouns.clear();
+    std::vector<std::string> lines;
+    if (!ttschars::readLines(fileName, lines)) return false;
+    for (const std::string& raw : lines) {
+        const std::string line = ttschars::trim(raw);
+        if (line.empty() || line[0] == ';') continue;
+        state.feminineNouns.push_back(ttschars::lower(line));
+    }
+    std::sort(state.feminineNouns.begin(), state.feminineNouns.end());
+    return true;
+}
+
+bool isFeminineNoun(const std::string& word) {
+    const std::vector<std::string>& t = state.feminineNouns;
+    if (t.empty() || word.size() < 2) return false;
+    const std::string w = ttschars::lower(word);
+    const auto listed = [&](const std::string& x) { return std::binary_search(t.begin(), t.end(), x); };
+    const auto ends = [&](const std::string& e) { return w.size() > e.size() && w.compare(w.size() - e.size(), e.size(), e) == 0; };
+    if (listed(w)) return true;
+    // The plural back to the singular: -ões, -ães to -ão, -ns to -m, -es, -s.
+    if (ends(cp1252("ões")) || ends(cp1252("ães"))) return listed(w.substr(0, w.size() - 3) + cp1252("ão"));
+    if (ends("ns")) return listed(w.substr(0, w.size() - 2) + "m");
+    if (ends("es") && listed(w.substr(0, w.size() - 2))) return true;
+    return ends("s") && listed(w.substr(0, w.size() - 1));
+}
 
 std::size_t abbreviationCount() { return state.table.size(); }
 
@@ -294,6 +323,10 @@ std::string readNumber(const std::string& text, std::size_t& pos) {
     const char next3 = at(text, pos + 2);
     const unsigned char ordMasc = 0xBA, ordFem = 0xAA;
     if (pos > n || next == ' ') return zeros + cardinalWords(value);
+    if (next == '.' && (byte(next2) == ordMasc || byte(next2) == ordFem)) {  // 3.º, 1.ª
+        pos += 2;
+        return ordinalWords(byte(next2) == ordMasc ? Gender::masculine : Gender::feminine, value);
+    }
     if (byte(next) == ordMasc) {
         ++pos;
         return ordinalWords(Gender::masculine, value);
@@ -340,6 +373,132 @@ std::string feminine(std::uint64_t v) {
     if (ends("um")) r += "a";
     else if (ends("dois")) r.replace(r.size() - 4, 4, "duas");
     return r;
+}
+
+// The words of a count in the feminine, word by word (uma, duas, duzentas
+// ... novecentas), except those that count millions and more, which agree
+// with milhão: "dois milhões e duzentas mil casas".
+std::string feminineCount(const std::string& words) {
+    std::vector<std::string> w;
+    for (std::size_t i = 0; i < words.size();) {
+        const std::size_t e = words.find(' ', i);
+        w.push_back(words.substr(i, e == std::string::npos ? std::string::npos : e - i));
+        if (e == std::string::npos) break;
+        i = e + 1;
+    }
+    std::string r;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        std::string x = w[i];
+        const std::string next = i + 1 < w.size() ? w[i + 1] : std::string();
+        const bool scale = next.rfind("milh", 0) == 0 || next.rfind("bilh", 0) == 0 || next.rfind("trilh", 0) == 0;
+        if (!scale) {
+            if (x == "um") x = "uma";
+            else if (x == "dois") x = "duas";
+            else if (x.size() > 5 && x.compare(x.size() - 5, 5, "entos") == 0) x.replace(x.size() - 5, 5, "entas");
+        }
+        r += (i ? " " : "") + x;
+    }
+    return r;
+}
+
+// The word after position p (one blank or none before it), or empty.
+std::string wordAfter(const std::string& t, std::size_t p) {
+    if (at(t, p) == ' ') ++p;
+    std::size_t e = p;
+    while (isLetter(at(t, e))) ++e;
+    return e > p ? t.substr(p - 1, e - p) : std::string();
+}
+
+// A count in the feminine when the noun after p is feminine.
+std::string agreeing(const std::string& words, const std::string& t, std::size_t p) {
+    return isFeminineNoun(wordAfter(t, p)) ? feminineCount(words) : words;
+}
+
+// One chunk of a code read as a number, its leading zeros said one by one:
+// 09 is "zero nove", 100 "cem", 00 "zero zero".
+std::string chunkWords(const std::string& digits) {
+    std::string r;
+    std::size_t i = 0;
+    while (i + 1 < digits.size() && digits[i] == '0') {
+        r += "zero ";
+        ++i;
+    }
+    std::uint64_t v = 0;
+    for (std::size_t k = i; k < digits.size(); ++k) v = v * 10 + static_cast<std::uint64_t>(digits[k] - '0');
+    return r + number(v);
+}
+
+// A group of a code in the pieces Brazilians say: up to three digits at
+// once, four as two pairs (43 21), five as a pair and three (98 765), more
+// as threes first; a group of four that opens with 0 as zero and three
+// (0800: zero oitocentos).
+std::string groupOfCode(const std::string& g) {
+    if (g.size() <= 3) return chunkWords(g);
+    if (g.size() == 4 && g[0] == '0') return "zero " + chunkWords(g.substr(1));
+    if (g.size() == 4) return chunkWords(g.substr(0, 2)) + " " + chunkWords(g.substr(2));
+    if (g.size() == 5) return chunkWords(g.substr(0, 2)) + " " + chunkWords(g.substr(2));
+    return chunkWords(g.substr(0, 3)) + " " + groupOfCode(g.substr(3));
+}
+
+// Telephone numbers, CEP, CPF, CNPJ and other codes: groups of digits
+// joined by "-", "." or "/" with at least one "-" (98765-4321,
+// 01310-100, 123.456.789-09, 12.345.678/0001-95), or a number of service
+// 0800 (0300, 0500, 0900) with its groups after blanks. Each group is said
+// in pieces, a comma between groups, "barra" for "/"; never "menos".
+bool readCode(const std::string& t, std::size_t& pos, std::string& out) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || isLetter(at(t, pos - 1)))) return false;
+    std::vector<std::string> groups;
+    std::vector<char> seps;
+    std::size_t p = pos;
+    const std::size_t first = digitRun(t, p);
+    groups.push_back(t.substr(p - 1, first));
+    p += first;
+    const std::string g0 = groups[0];
+    const bool service = g0.size() == 4 && g0[0] == '0' && g0.compare(2, 2, "00") == 0 && g0[1] != '0';
+    bool dash = false;
+    for (;;) {
+        const char sep = at(t, p);
+        const bool joined = sep == '-' || sep == '.' || sep == '/' || (service && sep == ' ');
+        const std::size_t k = joined ? digitRun(t, p + 1) : 0;
+        if (k == 0 || (sep == ' ' && k < 3)) break;
+        dash = dash || sep == '-';
+        seps.push_back(sep);
+        groups.push_back(t.substr(p, k));
+        p += 1 + k;
+    }
+    if (groups.size() < 2 || (!dash && !(service && seps.front() == ' ')) || isLetter(at(t, p)) ||
+        isDigit(at(t, p)))
+        return false;
+    out = groupOfCode(groups[0]);
+    for (std::size_t i = 1; i < groups.size(); ++i)
+        out += (seps[i - 1] == '/' ? " barra " : ", ") + groupOfCode(groups[i]);
+    out += " ";
+    pos = p;
+    return true;
+}
+
+// 1/2, 3/4, 2/3: meio (meia before a feminine noun), três quartos, dois
+// terços; beyond a tenth with "avos" (três onze avos).
+bool readFraction(const std::string& t, std::size_t& pos, std::string& out) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == '/')) return false;
+    const std::size_t a = digitRun(t, pos);
+    if (a < 1 || a > 2 || at(t, pos + a) != '/') return false;
+    const std::size_t bp = pos + a + 1, b = digitRun(t, bp);
+    if (b < 1 || b > 2 || at(t, bp + b) == '/' || isLetter(at(t, bp + b)) ||
+        ((at(t, bp + b) == ',' || at(t, bp + b) == '.') && isDigit(at(t, bp + b + 1))))
+        return false;
+    const std::uint64_t n = valueOf(t, pos, a), d = valueOf(t, bp, b);
+    if (n == 0 || d < 2) return false;
+    static const char* parts[] = {"", "", "meio", "terço", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono", "décimo"};
+    const std::size_t end = bp + b;
+    if (n == 1 && d == 2) {
+        out = isFeminineNoun(wordAfter(t, end)) ? "meia " : "meio ";
+    } else {
+        const std::string count = n == 1 ? "um" : number(n);
+        out = d <= 10 ? count + " " + cp1252(parts[d]) + (n > 1 ? "s " : " ") : count + " " + number(d) + " avos ";
+    }
+    pos = end;
+    return true;
 }
 
 std::string counted(std::uint64_t v, const std::string& words, const char* one, const char* many) {
@@ -389,6 +548,10 @@ bool readTime(const std::string& t, std::size_t& pos, std::string& out) {
             end += 3;
             if (seconds > 59) return false;
         }
+        // 08:00h, 8:00 h: the hour sign after the time says nothing more.
+        if (at(t, end) == 'h' && !isLetter(at(t, end + 1)) && !isDigit(at(t, end + 1))) end += 1;
+        else if (at(t, end) == ' ' && at(t, end + 1) == 'h' && !isLetter(at(t, end + 2)) && !isDigit(at(t, end + 2)))
+            end += 2;
         if (isDigit(at(t, end)) || isLetter(at(t, end))) return false;
     }
     if (hours > 23 || minutes > 59) return false;
@@ -428,6 +591,28 @@ std::string money(std::uint64_t whole, std::uint64_t cents, const char* one, con
     return r + " ";
 }
 
+// R$ 2 milhões, US$ 10 mil, R$ 1,5 bilhão: the amount at p with its scale
+// word, the currency after it ("dois milhões de reais", "dez mil dólares").
+bool scaledMoney(const std::string& t, std::size_t p, const char* many, std::string& out, std::size_t& pos) {
+    const std::size_t k = digitRun(t, p);
+    std::size_t q = p + k;
+    std::string said = number(valueOf(t, p, k));
+    if (at(t, q) == ',' && digitRun(t, q + 1) >= 1 && digitRun(t, q + 1) <= 2) {
+        said += " " + cp1252("vírgula ") + chunkWords(t.substr(q, digitRun(t, q + 1)));
+        q += 1 + digitRun(t, q + 1);
+    }
+    if (at(t, q) != ' ') return false;
+    static const char* scales[] = {"mil", "milhão", "milhões", "bilhão", "bilhões", "trilhão", "trilhões"};
+    const std::string word = wordAfter(t, q);
+    for (const char* sc : scales) {
+        if (word != cp1252(sc)) continue;
+        out = said + " " + word + (word == "mil" ? " " : " de ") + cp1252(many) + " ";
+        pos = q + 1 + word.size();
+        return true;
+    }
+    return false;
+}
+
 // R$ 1.234,56, US$ 5, € 5, 5 € (the sign before or after the amount).
 bool readMoney(const std::string& t, std::size_t& pos, std::string& out) {
     struct Sign { const char* text; const char* one; const char* many; };
@@ -441,6 +626,7 @@ bool readMoney(const std::string& t, std::size_t& pos, std::string& out) {
             bool hasCents;
             std::size_t end;
             if (!amount(t, p, whole, cents, hasCents, end) || isDigit(at(t, end))) return false;
+            if (scaledMoney(t, p, s.many, out, pos)) return true;
             out = money(whole, cents, s.one, s.many);
             pos = end;
             return true;
@@ -466,10 +652,11 @@ bool readRange(const std::string& t, std::size_t& pos, std::string& out) {
     const std::size_t a = digitRun(t, pos);
     if (a < 1 || a > 4 || at(t, pos + a) != '-') return false;
     const std::size_t bp = pos + a + 1, b = digitRun(t, bp);
-    if (b < 1 || b > 4 || at(t, bp + b) == '-' || at(t, bp + b) == '.' || at(t, bp + b) == ',') return false;
+    const char after = at(t, bp + b);
+    if (b < 1 || b > 4 || after == '-' || ((after == '.' || after == ',') && isDigit(at(t, bp + b + 1)))) return false;
     const std::uint64_t from = valueOf(t, pos, a), to = valueOf(t, bp, b);
     if (from >= to || to > 2100 || at(t, pos) == '0' || at(t, bp) == '0') return false;
-    out = number(from) + " a " + number(to) + " ";
+    out = agreeing(number(from) + " a " + number(to), t, bp + b) + " ";
     pos = bp + b;
     return true;
 }
@@ -546,6 +733,7 @@ bool readRoman(const std::string& t, std::size_t& pos, std::string& out) {
     const std::string before = wordBefore(t, pos);
     if (before.empty()) return false;
     static const char* counting[] = {"século", "séculos", "rua", "avenida", "capítulo", "cap", "volume", "vol",
+                                     "seção", "secção", "seções",
                                      "tomo", "parte", "artigo", "art", "ato", "livro", "título", "inciso", "anexo"};
     const std::string low = ttschars::lower(before);
     bool count = false;
@@ -603,24 +791,69 @@ bool readDotted(const std::string& t, std::size_t& pos, std::string& out) {
     if (pos > 1 && isLetter(at(t, pos - 1))) return false;
     for (const Abbreviation& a : state.table) {
         const std::size_t len = a.abbreviation.size();
-        if (a.abbreviation.find('.') == std::string::npos || pos - 1 + len > t.size()) continue;
-        if (ttschars::upper(t.substr(pos - 1, len)) != a.abbreviation || at(t, pos + len) != '.') continue;
-        const char after = at(t, pos + len + 1);
-        if (after != '\0' && !isSpace(after)) continue;
+        if (a.abbreviation.find('.') == std::string::npos) continue;
+        // The text may put a blank after an inner stop: p. ex. as p.ex.
+        std::size_t q = pos;
+        bool same = true;
+        for (std::size_t i = 0; i < len && same; ++i) {
+            same = ttschars::upper(at(t, q)) == a.abbreviation[i];
+            ++q;
+            if (same && a.abbreviation[i] == '.' && at(t, q) == ' ') ++q;
+        }
+        if (!same || at(t, q) != '.') continue;
+        const char after = at(t, q + 1);
+        if (after != '\0' && !isSpace(after) && after != ',' && after != ';' && after != ')') continue;
         out = a.expansion;
-        pos += len + 1;
+        pos = q + 1;
         if (after == '\0') out += '.';
         return true;
     }
     return false;
 }
 
+// Before the reading: the typographic dashes are hyphens (a spaced one a
+// pause) and the ellipsis sign three full stops.
+std::string plainSigns(const std::string& raw) {
+    std::string t;
+    t.reserve(raw.size());
+    for (char ch : raw) {
+        if (byte(ch) == 150 || byte(ch) == 151) t += '-';
+        else if (byte(ch) == 133) t += "...";
+        else t += ch;
+    }
+    return t;
+}
+
+bool isOrdinalSign(char c) { return byte(c) == 0xAA || byte(c) == 0xBA; }
+
+// Profª, Prof.ª, Drª, Sr.ª: a title with the ordinal sign, found in the
+// abbreviations as written or with a or o for the sign (Profa); an unknown
+// one is its word, the sign unsaid.
+bool readTitle(const std::string& t, std::size_t& pos, std::string& out) {
+    std::size_t e = pos;
+    while (isLetter(at(t, e))) ++e;
+    const bool dotted = at(t, e) == '.' && isOrdinalSign(at(t, e + 1));
+    if (!isOrdinalSign(at(t, e)) && !dotted) return false;
+    const std::string word = t.substr(pos - 1, e - pos);
+    const char sign = dotted ? at(t, e + 1) : at(t, e);
+    out = findAbbreviation(word + sign);
+    if (out.empty()) out = findAbbreviation(word + (byte(sign) == 0xAA ? "a" : "o"));
+    if (out.empty()) out = word;
+    pos = e + (dotted ? 2 : 1);
+    return true;
+}
+
 }  // namespace
 
-std::string normaliseText(const std::string& text) {
+std::string normaliseText(const std::string& raw) {
     const Words& w = words();
+    const std::string text = plainSigns(raw);
     const std::size_t n = text.size();
-    if (n == 1) return charName(byte(text[0]));
+    if (n == 1) {
+        // A letter with no name of its own (à) is said as itself.
+        const std::string name = charName(byte(text[0]));
+        return name.empty() && isLetter(text[0]) ? text : name;
+    }
     std::string r;
     std::size_t pos = 1;
     while (pos <= n) {
@@ -632,25 +865,49 @@ std::string normaliseText(const std::string& text) {
         } else if (c == '-' && pos < n && isDigit(text[pos])) {
             r += w.minus;
             ++pos;
-        } else if (std::string said; readMoney(text, pos, said) || (isDigit(c) && (readDate(text, pos, said) ||
-                                         readTime(text, pos, said) || readRange(text, pos, said)))) {
+        } else if (std::string said; readMoney(text, pos, said) ||
+                   (isDigit(c) && (readDate(text, pos, said) || readTime(text, pos, said) ||
+                                   readRange(text, pos, said) || readFraction(text, pos, said) ||
+                                   readCode(text, pos, said)))) {
             r += said;
         } else if (isDigit(c)) {
             const std::size_t start = pos;
-            r += readNumber(text, pos) + " ";
-            bool one = pos == start + 1 && c == '1';
+            std::string said = readNumber(text, pos) + " ";
+            const bool cardinal = isDigit(at(text, pos - 1));  // not an ordinal (1º, 2a.)
+            bool one = pos == start + 1 && c == '1', whole = cardinal;
             while (pos < n && (text[pos - 1] == ',' || text[pos - 1] == '.') && isDigit(text[pos])) {
-                r += text[pos - 1] == ',' ? w.comma : w.point;
+                said += text[pos - 1] == ',' ? w.comma : w.point;
                 ++pos;
-                r += readNumber(text, pos) + " ";
-                one = false;
+                said += readNumber(text, pos) + " ";
+                one = whole = false;
             }
-            if (std::string unit; isDigit(at(text, pos - 1)) && readUnit(text, pos, one, unit)) r += unit;
+            std::string unit;
+            const bool hasUnit = isDigit(at(text, pos - 1)) && readUnit(text, pos, one, unit);
+            // A count agrees with its noun: duzentas páginas, uma hora.
+            if (whole && isFeminineNoun(hasUnit ? unit.substr(0, unit.find(' ')) : wordAfter(text, pos)))
+                said = feminineCount(ttschars::trim(said)) + " ";
+            r += said + unit;
+            // A score or a size: 2 x 1 is "dois a um", 1920 x 1080 "por".
+            std::size_t q = pos + (at(text, pos) == ' ' ? 1 : 0);
+            if (whole && !hasUnit && (at(text, q) == 'x' || at(text, q) == 'X')) {
+                const std::size_t d = q + 1 + (at(text, q + 1) == ' ' ? 1 : 0);
+                if (isDigit(at(text, d)) && (at(text, q + 1) == ' ') == (q > pos)) {
+                    r += pos - start <= 2 && digitRun(text, d) <= 2 ? "a " : "por ";
+                    pos = d;
+                }
+            }
         } else if ((c == 'n' || c == 'N') && !isLetter(at(text, pos - 1)) &&
-                   (byte(at(text, pos + 1)) == 0xBA || byte(at(text, pos + 1)) == 0xB0)) {
+                   (byte(at(text, pos + 1)) == 0xBA || byte(at(text, pos + 1)) == 0xB0 ||
+                    (at(text, pos + 1) == '.' && (byte(at(text, pos + 2)) == 0xBA || byte(at(text, pos + 2)) == 0xB0)))) {
+            // nº, n.º, Nº
             r += cp1252("número ");
-            pos += at(text, pos + 2) == '.' ? 3 : 2;
-        } else if (std::string said; isLetter(c) && (readDotted(text, pos, said) || readRoman(text, pos, said))) {
+            pos += at(text, pos + 1) == '.' ? 3 : at(text, pos + 2) == '.' ? 3 : 2;
+        } else if ((c == 'e' || c == 'E') && ttschars::lower(text.substr(pos - 1, 6)) == "e-mail" &&
+                   !isLetter(at(text, pos + 6)) && !isLetter(at(text, pos - 1))) {
+            r += text[pos - 1] == 'E' ? "Email" : "email";  // one word, as it is said
+            pos += 6;
+        } else if (std::string said; isLetter(c) && (readDotted(text, pos, said) || readRoman(text, pos, said) ||
+                                                     readTitle(text, pos, said))) {
             r += said;
         } else if (isLetter(c)) {
             std::string word = scanWord(text, pos);
@@ -662,7 +919,8 @@ std::string normaliseText(const std::string& text) {
                 r += expansion;
                 if (lineEnd) r += '.';
                 ++pos;
-            } else if (isCapitalWord(word) && word.find('-') == std::string::npos && !sayable(word, 0)) {
+            } else if (isCapitalWord(word) && word.find('-') == std::string::npos && !sayable(word, 0) &&
+                       word != "CEP") {  // CEP is said as a word
                 for (char l : word) r += (r.empty() || r.back() == ' ' ? "" : " ") + ttschars::trim(charName(byte(l)));
             } else {
                 r += word;

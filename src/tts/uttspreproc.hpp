@@ -35,6 +35,13 @@ std::string ordinalWords(Gender gender, std::uint64_t value);
 // The spoken name of a character, or empty text.
 std::string charName(unsigned char c);
 
+// Loads the table of feminine nouns (one singular a line, ";" comments),
+// with which a count agrees: "duzentas páginas". False when the file cannot
+// be opened (every noun is then taken as masculine).
+bool loadGenders(const std::string& fileName);
+// Whether the word, singular or plural, is a listed feminine noun.
+bool isFeminineNoun(const std::string& word);
+
 std::size_t abbreviationCount();
 // Tests: empty abbreviation table.
 void reset();

@@ -10,7 +10,9 @@
 // Timing: a phoneme lasts its table duration, 80% of it before the stress in
 // a word of more than 13 letters and 90% in one of more than 9, and 145% from
 // the stressed phoneme on (until a phoneme marked with the diaeresis sign or
-// the end of the word), all scaled by the duration factor. The word's first
+// the end of the word), all scaled by the duration factor; however fast the
+// voice, a phoneme keeps 20 ms (or its table duration when that is shorter),
+// so that the engine still has a pitch period for it. The word's first
 // phoneme gets a pitch target at its middle, the stressed one at 80% of it,
 // the last one after the stress at its middle.
 #include "tts/uttsprosodia.hpp"
@@ -449,8 +451,9 @@ TextList buildPhoLines(const TextList& phonemes, double durationFactor, double p
                         duration = duration * 90 / 100;
                 }
             }
+            long written = toWhole(static_cast<double>(duration) * run.lengthening * durationFactor) / 100;
+            if (line != "_") written = std::max(written, std::min(duration, shortestPhonemeMs));
             state.currentPhoneme = line;
-            const long written = toWhole(static_cast<double>(duration) * run.lengthening * durationFactor) / 100;
             line += " " + std::to_string(written);
             const std::string pitch = pitchPoint(run);
             if (!pitch.empty()) line += " " + pitch;

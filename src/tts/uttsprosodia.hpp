@@ -18,6 +18,10 @@ using TextList = std::vector<std::string>;
 constexpr std::size_t durationCapacity = 100;
 constexpr std::size_t keywordCapacity = 1000;
 constexpr std::size_t patternCapacity = 300;
+// The shortest a phoneme is written, however fast the voice: the engine
+// makes each phoneme of two half diphones, and below this it has no room
+// for a pitch period of each (a pause may be shorter).
+constexpr long shortestPhonemeMs = 20;
 
 struct PatternRule {
     std::string previous, current, next;  // categories, empty = any

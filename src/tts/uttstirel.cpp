@@ -141,6 +141,21 @@ bool drain() {
     return ok;
 }
 
+// The analysis stages, each list released once the next one has run.
+std::vector<std::string> engineLines(const std::string& text) {
+    const std::string normal = uttspreproc::normaliseText(text);
+    std::vector<std::string> phonemes;
+    {
+        std::vector<std::string> patterned;
+        {
+            const std::vector<std::string> tokens = uttsprosodia::splitTokens(normal);
+            patterned = uttsprosodia::assignPatterns(tokens, true);
+        }
+        phonemes = uttsportug::textToPhonemes(patterned);
+    }
+    return uttsprosodia::buildPhoLines(phonemes, st().durationFactor, st().pitchFactor);
+}
+
 bool keyCutTheSound() { return qrwav::waveInterruptible() && qrcrt::keyWaiting(); }
 
 }  // namespace
@@ -190,6 +205,15 @@ bool ttsOpen(const std::string& database, const std::string& rules, const std::s
         s.lastError = "Erro no arquivo de abreviaturas";
         return false;
     }
+    // The feminine nouns lie beside the abbreviations (portug.gen); without
+    // them counts are said in the masculine, as before the table existed.
+    {
+        std::string genders = orDefault(abbreviations, "portug.abr");
+        const std::size_t dot = genders.find_last_of('.');
+        const std::size_t slash = genders.find_last_of("/\\");
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) genders.erase(dot);
+        uttspreproc::loadGenders(genders + ".gen");
+    }
     if (!uttsprosodia::loadProsody(orDefault(prosody, "portug.pro")) ||
         !uttsprosodia::loadDiphoneList(orDefault(diphones, "portug.dfn"))) {
         s.lastError = "Erro no arquivo de pros\xF3" "dia";
@@ -225,20 +249,7 @@ bool ttsSpeak(const std::string& text) {
     if (ttschars::trim(text).empty()) return true;
     if (!mbrola::loaded()) return false;
 
-    std::vector<std::string> lines;
-    {
-        const std::string normal = uttspreproc::normaliseText(text);
-        std::vector<std::string> phonemes;
-        {
-            std::vector<std::string> patterned;
-            {
-                const std::vector<std::string> tokens = uttsprosodia::splitTokens(normal);
-                patterned = uttsprosodia::assignPatterns(tokens, true);
-            }
-            phonemes = uttsportug::textToPhonemes(patterned);
-        }
-        lines = uttsprosodia::buildPhoLines(phonemes, s.durationFactor, s.pitchFactor);
-    }
+    const std::vector<std::string> lines = engineLines(text);
 
     bool& faster = qrwav::waveFaster();
     bool& cut = qrwav::waveCutSpeech();
@@ -274,6 +285,45 @@ bool ttsSpeak(const std::string& text) {
     }
     faster = savedFaster;
     cut = savedCut;
+    return result;
+}
+
+bool ttsSynthesize(const std::string& text, const SampleSink& sink) {
+    TirelState& s = st();
+    if (ttschars::trim(text).empty()) return true;
+    if (!mbrola::loaded()) return false;
+    const std::vector<std::string> lines = engineLines(text);
+    const mbrola::Entries& e = mbrola::entries();
+    const int wanted = static_cast<int>(sampleBufferSamples);
+    bool result = true, opening = true;
+    e.reset_MBR();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool last = i + 1 == lines.size();
+        if (lines[i].empty() && !last) continue;
+        e.write_MBR(engineText(lines[i] + "\r\n"));
+        if (!engineOk()) result = false;
+        if (last) e.flush_MBR();
+        int got = e.read_MBR(s.sampleBuffer.data(), wanted);
+        if (got < 0) {
+            got = 0;
+            if (!engineOk()) result = false;
+        }
+        while (got > 0) {
+            std::size_t first = 0, count = static_cast<std::size_t>(std::min(got, wanted));
+            if (opening) {
+                while (first < count && std::abs(s.sampleBuffer[first]) <= silenceLevel) ++first;
+                if (first < count) {
+                    opening = false;
+                    first -= std::min(first, leadSamples);
+                }
+            }
+            if (first < count && !sink(s.sampleBuffer.data() + first, count - first)) {
+                e.reset_MBR();
+                return result;
+            }
+            got = e.read_MBR(s.sampleBuffer.data(), wanted);
+        }
+    }
     return result;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace uttstirel {
@@ -38,6 +39,13 @@ void ttsSetFactors(double durationFactor, double pitchFactor);
 // file); the last chunk may still be playing on return. False when the
 // engine or the file reported an error. A blank text calls no engine.
 bool ttsSpeak(const std::string& text);
+
+// Synthesises the text as ttsSpeak does, but hands the samples (16000 Hz,
+// 16-bit mono) to sink as the engine makes them instead of to the player or
+// the file, the opening silence left out. The sink answers false to end the
+// synthesis there. False when the engine reported an error.
+using SampleSink = std::function<bool(const std::int16_t* samples, std::size_t count)>;
+bool ttsSynthesize(const std::string& text, const SampleSink& sink);
 
 // Whether the sound is still playing (always false when writing a file).
 bool ttsSpeaking();

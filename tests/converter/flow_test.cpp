@@ -152,6 +152,56 @@ TEST_F(ConverterFlow, NamesWithSpacesAccentsAndBackslashes) {
     EXPECT_EQ(readFile(dir_ / "sub dir" / fs::u8path("saída.zul")), std::string("\x89\r\n"));
 }
 
+// A Linux user's UTF-8 file converts as its Windows-1252 twin does, and the
+// screen and the voice give the accented letters, not their UTF-8 bytes;
+// a character the ZUL cannot hold is told once.
+TEST_F(ConverterFlow, Utf8FileConvertsAsItsWindows1252Twin) {
+    const std::string utf8 = "\xEF\xBB\xBF" "a\xC3\xA7\xC3\xA3o, cora\xC3\xA7\xC3\xA3o\npr\xC3\xB3ximo \xC5\x91\n";
+    const std::string twin = "a\xE7\xE3o, cora\xE7\xE3o\r\npr\xF3ximo o\r\n";
+    writeFile(path("twin.txt"), twin);
+    Outcome o = run(path("twin.txt"), path("twin.zul"));
+    ASSERT_EQ(o.exitCode, 0);
+    EXPECT_FALSE(shows(o, converter::unkeptText(1)));
+
+    freshConsole();
+    std::string spoken;
+    speaking::setSynthesizerForTests([] { return 0; }, [&](const std::string& run) { spoken += run; });
+    writeFile(path("utf8.txt"), utf8);
+    o = run(path("utf8.txt"), path("utf8.zul"));
+    ASSERT_EQ(o.exitCode, 0);
+    EXPECT_EQ(readFile(path("utf8.zul")), readFile(path("twin.zul")));
+    for (const std::string& text : {std::string("a\xE7\xE3o, cora\xE7\xE3o"), std::string("pr\xF3ximo o")}) {
+        EXPECT_TRUE(shows(o, text)) << text;
+        EXPECT_NE(spoken.find(text.substr(0, 4)), std::string::npos) << spoken;
+    }
+    EXPECT_FALSE(shows(o, "\xC3")) << "no UTF-8 bytes on the screen";
+    EXPECT_EQ(spoken.find('\xC3'), std::string::npos) << "nor in the voice";
+    EXPECT_TRUE(shows(o, converter::unkeptText(1)));
+    EXPECT_NE(spoken.find("caractere n\xE3o p\xF4" "de ser mantido"), std::string::npos) << spoken;
+    EXPECT_LT(o.screen.find(converter::unkeptText(1)), o.screen.find(converter::doneText));
+}
+
+// Every line shown and spoken is already in the file: the window closed
+// while a line is spoken ends the run with that line kept.
+TEST_F(ConverterFlow, WindowClosedDuringALineKeepsIt) {
+    writeFile(path("in.txt"), "um\r\ndois\r\ntr\xEAs\r\n");
+    std::string atExit;
+    platform::setExitHandler([&](int code) {
+        atExit = readFile(path("out.zul"));
+        throw ProcessEnded{code};
+    });
+    speaking::setSynthesizerForTests([] { return 0; }, [](const std::string& run) {
+        if (run == "dois ") {
+            platform::headless::setKeysWhenWaiting(false);
+            platform::headless::closeButton();
+        }
+    });
+    Outcome o = run(path("in.txt"), path("out.zul"));
+    EXPECT_NE(o.exitCode, -1) << "the close ends the run";
+    EXPECT_FALSE(shows(o, converter::doneText));
+    EXPECT_EQ(atExit, zul::encodeText("um\r\ndois\r\n"));
+}
+
 TEST_F(ConverterFlow, EmptyAndBinaryInputs) {
     struct Case {
         const char* what;
@@ -250,12 +300,16 @@ TEST_F(ConverterFlow, OutputFailuresEndWithCodeOne) {
         std::string out;
         std::string inBox;  // part of the error text
         bool skip;
+        std::string reason = {};  // the system's, in Portuguese
     };
     const std::vector<Case> cases = {
-        {"directory missing", path("no/such/dir/out.zul"), "Erro de entrada/sa\xED" "da 3:", false},
-        {"directory not writable", path("readonly/out.zul"), "Erro de entrada/sa\xED" "da 5:", !readOnlyWorks},
-        {"output is a directory", path("adir"), "Erro de entrada/sa\xED" "da 5:", false},
-        {"disk full", "/dev/full", "Erro de entrada/sa\xED" "da 101:", !fs::exists("/dev/full")},
+        {"directory missing", path("no/such/dir/out.zul"), "Erro de entrada/sa\xED" "da 3:", false,
+         "Arquivo ou pasta inexistente"},
+        {"directory not writable", path("readonly/out.zul"), "Erro de entrada/sa\xED" "da 5:", !readOnlyWorks,
+         "Permiss\xE3o negada"},
+        {"output is a directory", path("adir"), "Erro de entrada/sa\xED" "da 5:", false, "\xC9 uma pasta"},
+        {"disk full", "/dev/full", "Erro de entrada/sa\xED" "da 101:", !fs::exists("/dev/full"),
+         "N\xE3o h\xE1 espa\xE7o dispon\xEDvel no dispositivo"},
     };
     for (const auto& c : cases) {
         if (c.skip) continue;
@@ -263,7 +317,7 @@ TEST_F(ConverterFlow, OutputFailuresEndWithCodeOne) {
         Outcome o = run(path("in.txt"), c.out);
         EXPECT_EQ(o.exitCode, 1) << c.what;
         ASSERT_EQ(o.boxes.size(), 1u) << c.what;
-        EXPECT_NE(o.boxes[0].find(c.inBox), std::string::npos) << c.what << ": " << o.boxes[0];
+        EXPECT_NE(o.boxes[0].find(c.inBox + " " + c.reason), std::string::npos) << c.what << ": " << o.boxes[0];
         // Standard error gets the text too (its encoding is the backend's).
         const std::string code = c.inBox.substr(c.inBox.find("da "));
         EXPECT_NE(o.standardError.find("Erro de entrada/sa"), std::string::npos) << c.what;

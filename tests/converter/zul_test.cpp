@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "converter/zul.hpp"
+#include "platform/system/system.hpp"
 
 namespace {
 
@@ -54,6 +55,52 @@ TEST(ZulEncode, ByteVectors) {
         {"NUL bytes are data", std::string("\0\0", 2), {11, 12, 13, 10}},
     };
     for (const auto& c : cases) EXPECT_EQ(bytesOf(zul::encodeText(c.input)), c.output) << c.what;
+}
+
+// The ZUL bytes of Windows-1252 lines, each with its CR LF.
+std::string zulOf(const std::vector<std::string>& lines) {
+    std::string out;
+    for (std::string line : lines) {
+        zul::encodeLine(line);
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+// A UTF-8 file gives the ZUL of its Windows-1252 twin; a Windows-1252 file
+// keeps its bytes. The first line with a byte above 127 decides.
+TEST(ZulEncode, TextInEitherEncoding) {
+    struct Case {
+        const char* what;
+        std::string input;
+        std::vector<std::string> twin;  // the same lines in Windows-1252
+        std::uint64_t unkept;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-8", "a\xC3\xA7\xC3\xA3o\r\ncora\xC3\xA7\xC3\xA3o\n", {"a\xE7\xE3o", "cora\xE7\xE3o"}, 0},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBFp\xC3\xA3" "es, voc\xC3\xAA", {"p\xE3" "es, voc\xEA"}, 0},
+        {"a byte-order mark alone", "\xEF\xBB\xBF\r\nx", {"", "x"}, 0},
+        {"Windows-1252", "voc\xEA \xE9\r\n\x93sim\x94", {"voc\xEA \xE9", "\x93sim\x94"}, 0},
+        {"ASCII lines before the deciding one", "abc\nvoc\xC3\xAA", {"abc", "voc\xEA"}, 0},
+        {"UTF-8 euro and dashes", "\xE2\x82\xAC 5 \xE2\x80\x94 \xE2\x80\x93", {"\x80 5 \x97 \x96"}, 0},
+        {"a Windows-1252 byte in a UTF-8 file", "\xC3\xA9\n\xE9\n", {"\xE9", "\xE9"}, 0},
+        {"UTF-8 bytes in a Windows-1252 file", "\xE9\n\xC3\xA9\n", {"\xE9", "\xC3\xA9"}, 0},
+        {"both in the deciding line", "\xC3\xA9 \xE9", {"\xC3\xA9 \xE9"}, 0},
+        {"characters Windows-1252 lacks", "\xC5\x91 \xC4\x8D \xE2\x86\x92 \xF0\x9F\x98\x80 \xEF\xBC\xA1",
+         {"o c > ? A"}, 5},
+        {"combining marks", "a\xCC\x83o e\xCC\x81 C\xCC\xA7 c\xCC\x8C", {"\xE3o \xE9 \xC7 c"}, 1},
+        {"a sequence cut at a line end", "\xC3\xA9\nfim\xC3\r\n\xA7o\r\n", {"\xE9", "fim\xC3", "\xA7o"}, 0},
+        {"Ctrl-Z ends UTF-8 too", "\xC3\xA9\x1A\xC3\xA9", {"\xE9"}, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(bytesOf(zul::encodeText(c.input)), bytesOf(zulOf(c.twin))) << c.what;
+        zul::MemorySource source(c.input);
+        zul::LineReader reader(source);
+        platform::TextDecoder decoder;
+        std::string line;
+        while (reader.next(line)) decoder.decodeLine(line);
+        EXPECT_EQ(decoder.unkept(), c.unkept) << c.what;
+    }
 }
 
 TEST(ZulEncode, PositionsTenThirtyFiftyKeepTheirByte) {

@@ -84,11 +84,40 @@ tmux -L "$sock" send-keys -t 0 Enter
 wait_for "Qual o arquivo de sa"
 tmux -L "$sock" send-keys -t 0 -l "/dev/full"
 tmux -L "$sock" send-keys -t 0 Enter
-wait_for "No space left on device"
-tmux -L "$sock" send-keys -t 0 Enter  # the message box waits for a key
+# Written and spoken first, then the reverse-video line waits for a key.
+wait_for "(/dev/full) [Enter]"
+tmux -L "$sock" send-keys -t 0 Enter
 wait_for "EXIT=1"
-grep -q "No space left on device" "$work/stderr" || { echo "FAIL: no error on standard error"; exit 1; }
+grep -q "Não há espaço disponível no dispositivo" "$work/stderr" || { echo "FAIL: no error on standard error"; exit 1; }
 if screen | grep -qF "Ok, convertido"; then echo "FAIL: success reported after a failure"; exit 1; fi
 input_intact
 
-echo "ok: convzul converted a file typed at the terminal, and reported a full disk"
+# A UTF-8 file: the screen shows its letters, and its ZUL is the one of the
+# same text in Windows-1252.
+tmux -L "$sock" kill-server >/dev/null 2>&1
+sock="convzul-test-$$-c"
+printf '\xef\xbb\xbfa\xc3\xa7\xc3\xa3o, p\xc3\xa3es\nvoc\xc3\xaa \xc3\xa9\n' > "$work/utf8.txt"
+printf 'a\xe7\xe3o, p\xe3es\r\nvoc\xea \xe9\r\n' > "$work/twin.txt"
+tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
+    "cd '$work' && QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin'; echo \"EXIT=\$?\"; sleep 60"
+wait_for "Qual o arquivo a converter?"
+tmux -L "$sock" send-keys -t 0 -l "utf8.txt"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "Qual o arquivo de sa"
+tmux -L "$sock" send-keys -t 0 -l "utf8.zul"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_for "Ok, convertido"
+wait_for "EXIT=0"
+screen | grep -qF "ação, pães" || { echo "FAIL: the accented letters are not on the screen"; screen; exit 1; }
+if [ -x "$build/zul" ]; then
+    "$build/zul" encode "$work/twin.txt" "$work/twin.zul" || { echo "FAIL: zul encode"; exit 1; }
+    cmp "$work/twin.zul" "$work/utf8.zul" || { echo "FAIL: the UTF-8 file's ZUL differs from its twin's"; exit 1; }
+fi
+# The twin's ZUL by hand: "ação, pães" and "você é" through code page 850 and the masks.
+if ! cmp <(printf '\152\213\313\141\043\060\141\324\166\163\r\n\175\143\156\206\057\222\r\n') "$work/utf8.zul"; then
+    echo "FAIL: the UTF-8 file's ZUL is wrong"
+    od -An -tu1 "$work/utf8.zul"
+    exit 1
+fi
+
+echo "ok: convzul converted files typed at the terminal (Windows-1252 and UTF-8), and reported a full disk"

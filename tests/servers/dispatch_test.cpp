@@ -162,4 +162,29 @@ TEST_F(ServerSettings, WhatTheFileAsksFor) {
     }
 }
 
+// With SERVFALA / VELOCIDADE 0 the console speed sets the pace, in each
+// voice's own terms; an explicit rate keeps its meaning.
+TEST_F(ServerSettings, ConsoleSpeedSetsThePaceOfTheVoicesOwnRate) {
+    struct Case {
+        std::string servfala;
+        int consoleSpeed;
+        int voice, speed;
+    };
+    const Case cases[] = {
+        {"TIPOSAPI=3\n", 1, 0, -6},           {"TIPOSAPI=3\n", 3, 0, 0},
+        {"TIPOSAPI=3\nVELOCIDADE=0\n", 5, 0, 8}, {"TIPOSAPI=3\nVELOCIDADE=2\n", 5, 0, 2},
+        {"TIPOSAPI=54\n", 5, 1, 6},           {"TIPOSAPI=5\nVOZ=3\n", 1, 3, -7},
+        {"TIPOSAPI=5\n", 3, 0, 0},            {"TIPOSAPI=4\n", 4, 0, 235},
+        {"TIPOSAPI=4\nVELOCIDADE=180\n", 1, 0, 180},
+        {"TIPOSAPI=54\nVELOCIDADE=15\n", 2, 1, -4},  // out of range: the voice's own
+        {"TIPOSAPI=3\n", 0, 0, 0},            {"TIPOSAPI=3\n", 9, 0, 0},
+    };
+    for (const Case& c : cases) {
+        settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\n" + c.servfala);
+        const servers::ServerSettings s = servers::serverSettings(c.consoleSpeed);
+        EXPECT_EQ(s.speed, c.speed) << c.servfala << " speed " << c.consoleSpeed;
+        EXPECT_EQ(s.voice, c.voice) << c.servfala << " speed " << c.consoleSpeed;
+    }
+}
+
 }  // namespace

@@ -100,10 +100,10 @@ TEST_F(TirelServer, FactorsFromSpeedAndPitch) {
         bool filesThere;
         double duration, pitchFactor;
     } cases[] = {
-        {0, 0, true, 0.8, 1.0},         {3, 0, true, 0.6, 1.0},
-        {-3, -5, true, 1.0, 6.0 / 11},  {-10, 11, true, 1.4667, 2.0},
-        {10, 0, false, 0.1333, 1.0},    {-1000, 1000, true, 1.4667, 2.0},
-        {1000, -1000, true, 0.1333, 1.0 / 11},
+        {0, 0, true, 0.8, 1.0},         {3, 0, true, 0.635, 1.0},
+        {-3, -5, true, 1.013, 6.0 / 11}, {-10, 11, true, 1.51, 2.0},
+        {10, 0, false, 0.25, 1.0},      {-1000, 1000, true, 1.51, 2.0},
+        {1000, -1000, true, 0.25, 1.0 / 11},
     };
     for (const auto& c : cases) {
         if (c.filesThere) realFiles();

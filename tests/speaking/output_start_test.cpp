@@ -309,13 +309,20 @@ TEST_F(StartSpeech, WriteLineSpokenWritesThenSpeaks) {
 // Without a sound device the user is told so on the screen; a message box
 // the desktop cannot show is written and spoken instead.
 TEST_F(StartSpeech, WhatCannotBeHeardOrShownIsWritten) {
+    testing::internal::CaptureStderr();
     {
         support::ScopedEnv audio("QUORIL_AUDIO", "sdl");
         support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
         speaking::startSpeech(0, "");
         speaking::startSpeech(2, "");  // a speed change starts speech again
     }
+    const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_EQ(row(1).rfind("Sem som: o dispositivo de som n\xE3o abriu (", 0), 0u) << row(1);
+    // A line longer than the screen is broken at blanks, never in a word:
+    // its rows joined by blanks are the line.
+    std::string rows = row(1);
+    for (int r = 2; r < qrcrt::cursorRow(); ++r) rows += " " + row(r);
+    EXPECT_NE(told.find("convzul: " + platform::cp1252ToUtf8(rows) + "\n"), std::string::npos) << told;
     for (int r = 2; r <= qrcrt::cursorRow(); ++r) EXPECT_EQ(row(r).rfind("Sem som", 0), std::string::npos) << "told once";
 
     speaking::showMessage("convzul", "caixa");

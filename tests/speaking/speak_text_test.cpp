@@ -67,6 +67,39 @@ TEST_F(SpeakText, Pieces) {
     }
 }
 
+// The signs above 127 that are not letters are symbols: never a vowel or the
+// recording of byte 1. Curly quotes, dashes and the ellipsis read as their
+// plain forms; the others say their own recordings.
+TEST_F(SpeakText, SignsAbove127) {
+    struct Case {
+        std::string text;
+        Trace pieces;
+    };
+    const std::string l = letter('"');
+    const Case cases[] = {
+        {"1\xBA", {"number um", "letter 186"}},
+        {"2\xAA", {"number dois", "letter 170"}},
+        {"28 \xB0" "C", {"number vinte e oito", "letter 176", "words C "}},
+        {"\x93oi\x94", {l, "words oi", l}},
+        {"d\x92\xE1gua", {"words d", letter('\''), "words \xE1gua "}},
+        {"a \x96 b", {"words a ", letter('-'), "pause 150", "words  b "}},
+        {"a \x97 b", {"words a ", letter('-'), "pause 150", "words  b "}},
+        {"fim\x85 x", {"words fim", letter('.'), "pause 250", "words  x "}},
+        {"5 \x80", {"number cinco", "letter 128"}},
+        {"\x95 item", {"letter 149", "words  item "}},
+        {"2\xD7" "3", {"number dois", "letter 215", "number tres"}},
+        {"a\xA0" "b", {"words a b "}},
+        {"com\xADpu", {"words com", "words pu "}},
+        // the accented letters and the capitals with a caron stay letters
+        {"\xC9 \x8A", {"words \xC9 \x8A "}},
+    };
+    for (const Case& c : cases) {
+        trace_.clear();
+        speaking::speakText(c.text);
+        EXPECT_EQ(trace_, c.pieces) << c.text;
+    }
+}
+
 // The pieces reach the device in order: two zeros, then the number image.
 TEST_F(SpeakText, ZerosThenNumberOnTheDevice) {
     record("_zero", 10);

@@ -29,7 +29,7 @@ TEST_F(Normalise, NumbersSignsAndSymbols) {
         {"2ª", "segunda "},
         {"3os.", "terceiros "},
         {"21a. vez", "vigésima primeira  vez"},
-        {"3333-4444", " três três três três traço quatro quatro quatro quatro "},
+        {"3333-4444", "trinta e três trinta e três, quarenta e quatro quarenta e quatro "},
         {"007", "zero zero sete "},
         {"1.000.000", "um milhão  "},
         {"1.000 reais", "mil   reais"},
@@ -126,8 +126,8 @@ TEST_F(Readings, RangesUnitsAndSigns) {
     const Case cases[] = {
         {"1643-1715", "mil seiscentos e quarenta e três a mil setecentos e quinze "},
         {"10-20", "dez a vinte "},
-        {"20-10", " dois zero traço um zero "},      // falling: digit by digit
-        {"2345-6789", " dois três quatro cinco traço seis sete oito nove "},
+        {"20-10", "vinte, dez "},                    // falling: a code, no range
+        {"2345-6789", "vinte e três quarenta e cinco, sessenta e sete oitenta e nove "},
         {"100 km/h", "cem quilômetros por hora "},
         {"1 km", "um quilômetro "},
         {"25°C", "vinte e cinco graus Celsius "},
@@ -153,6 +153,69 @@ TEST_F(Readings, RomanNumeralsAcronymsAndGluedWords) {
         {"sha224", "sha duzentos e vinte e quatro "},
     };
     for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
+}
+
+// What documents hold, read as a Brazilian reads it: ordinal signs, clock
+// times with h, the lone crase, dotted abbreviations with blanks, roman
+// numerals after seção, ranges, money with its scale, codes and telephone
+// numbers in groups, counts agreeing with feminine nouns, fractions,
+// scores, e-mail, CEP and the typographic signs.
+TEST_F(Readings, DocumentText) {
+    pre::loadGenders(ttstest::tempFile("t.gen", w("; feminine\npessoa\npágina\ncasa\npizza\nhora\nimagem\ncanção\n")));
+    ASSERT_TRUE(pre::loadAbbreviations(ttstest::tempFile(
+        "d.abr", w("Prof = professor\nProfa = professora\nSr = senhor\nSra = senhora\np = página\nex = exemplo\n"
+                   "p.ex = por exemplo\n"))));
+    const Case cases[] = {
+        {"3.º", "terceiro "},
+        {"1.ª vez", "primeira  vez"},
+        {"Profª Ana", "professora Ana"},
+        {"Sr.ª Ana", "senhora Ana"},
+        {"Xyzª", "Xyz"},
+        {"n.º 7", "número  sete "},
+        {"nº 7", "número  sete "},
+        {"08:00h", "oito horas "},
+        {"8:30 h.", "oito horas e trinta minutos ."},
+        {"às 8h", "às oito horas "},
+        {"à", "à"},
+        {"p. ex. isto", "por exemplo isto"},
+        {"use, p. ex., isto", "use, por exemplo, isto"},
+        {"seção III", "seção três"},
+        {"de 1643-1715.", "de mil seiscentos e quarenta e três a mil setecentos e quinze ."},
+        {"10-20 páginas", "dez a vinte  páginas"},
+        {"1-2 horas", "uma a duas  horas"},
+        {"R$ 2 milhões", "dois milhões de reais "},
+        {"US$ 10 mil", "dez mil dólares "},
+        {"R$ 1,5 bilhão", "um vírgula cinco bilhão de reais "},
+        {"01310-100", "zero um trezentos e dez, cem "},
+        {"123.456.789-09", "cento e vinte e três, quatrocentos e cinqüenta e seis, setecentos e oitenta e nove, zero nove "},
+        {"12.345.678/0001-95",
+         "doze, trezentos e quarenta e cinco, seiscentos e setenta e oito barra zero zero zero um, noventa e cinco "},
+        {"(11) 98765-4321", "(onze ) noventa e oito setecentos e sessenta e cinco, quarenta e três vinte e um "},
+        {"0800 123 4567", "zero oitocentos, cento e vinte e três, quarenta e cinco sessenta e sete "},
+        {"1 pessoa", "uma  pessoa"},
+        {"101 pessoas", "cento e uma  pessoas"},
+        {"500 páginas", "quinhentas  páginas"},
+        {"2200 casas", "duas mil e duzentas  casas"},
+        {"2.000.200 casas", "dois milhões e duzentas  casas"},
+        {"2 imagens", "duas  imagens"},
+        {"2 canções", "duas  canções"},
+        {"2 dias", "dois  dias"},
+        {"2,5 horas", "dois vírgula cinco  horas"},
+        {"1/2 pizza", "meia  pizza"},
+        {"1/2 litro", "meio  litro"},
+        {"3/4", "três quartos "},
+        {"2/3", "dois terços "},
+        {"5/12", "cinco doze avos "},
+        {"2 x 1", "dois a um "},
+        {"3x0", "três a zero "},
+        {"1920 x 1080", "mil novecentos e vinte por mil e oitenta "},
+        {"um e-mail", "um email"},
+        {"CEP", "CEP"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pre::normaliseText(w(c.text)), w(c.expected)) << c.text;
+    // the Windows-1252 dash and ellipsis signs
+    EXPECT_EQ(pre::normaliseText("a \x97 b"), w("a , bê"));
+    EXPECT_EQ(pre::normaliseText("fim\x85"), "fim... ");
 }
 
 TEST(Numbers, OrdinalWords) {

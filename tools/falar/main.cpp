@@ -1,16 +1,35 @@
-// falar: speaks a text with the diphone synthesizer, outside the converter.
+// falar: speaks a text as the converter speaks a line, outside the
+// converter, so that what a tester hears is what a user hears.
 //
-//     falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]
+//     falar [-V VOZ] [-v SPEED] [-r RATE] [-o FILE.wav] [-p] [-s] [-t] [TEXT...]
 //
-// Without TEXT the text is read from standard input. Arguments and input
-// may be UTF-8 or Windows-1252. -o writes the
-// sound to a WAV file (11025 Hz, 8-bit mono) instead of playing it; -v picks
-// the speed 1..5 of QUORIL.INI's SINTETIZADOR section (default: TRADUTOR
-// VELOCIDADE, else 3); -p prints the phonetic string; -s prints how many
-// groups fell back to noise or to nothing; -t only transcribes, one line of
-// phonetic string for each line of standard input. Numbers are read as the
-// converter reads them. The settings are those of
-// QUORIL.INI in $QUORIL_WINDIR, else in the etc folder beside the program.
+// The text goes through the speaking console (on its headless screen) line
+// by line, as the converter speaks the lines of a file: with the voice the
+// settings choose, numbers, symbols and spelling as it reads them. Without
+// TEXT the text is read from standard input. Arguments and input may be
+// UTF-8 or Windows-1252.
+//
+//   -V VOZ    the voice: "difone" (the diphone synthesizer), "embutida" (the
+//             built-in voice, server type 3) or a server type number (3, 4,
+//             5, 54); default: what QUORIL.INI says (TRADUTOR / SAPI,
+//             SERVFALA / TIPOSAPI)
+//   -v SPEED  the console speed 1..5 (default: TRADUTOR / VELOCIDADE)
+//   -r RATE   the server's own rate (SERVFALA / VELOCIDADE; 0: the console
+//             speed sets the pace)
+//   -o FILE   writes what would be played to a WAV file instead ("-": standard
+//             output), streamed: the sizes are written into the header at
+//             the end (a pipe keeps 0xFFFFFFFF there). Not with type 5,
+//             whose sound speech-dispatcher plays itself.
+//   -p        prints the diphone rules' phonetic string of each line
+//   -s        prints how many diphone groups fell back to noise or nothing
+//   -t        only transcribes: one phonetic string for each line of input
+//
+// The settings are those of QUORIL.INI in $QUORIL_WINDIR, else in the etc
+// folder beside the program, else in /etc/quoril; -V, -v and -r change them
+// for this run only (a copy in a temporary folder). Exit codes: 0 spoken, 1
+// the voice could not start, 2 wrong arguments, 3 no sound device, 4 the
+// WAV file could not be written.
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,115 +39,151 @@
 #include <string>
 #include <vector>
 
-#include "numbers/qrlenum.hpp"
+#include "console/qrcrt.hpp"
+#include "platform/sound/audio.hpp"
+#include "platform/sound/waveout.hpp"
 #include "platform/system/system.hpp"
-#include "speaking/sounds.hpp"
+#include "platform/window/window.hpp"
+#include "servers/dispatch.hpp"
+#include "speaking/output.hpp"
+#include "speaking/settings.hpp"
 #include "synth/qrtradut.hpp"
 #include "synth/regras.hpp"
+#include "tts/uttstirel.hpp"
 
 namespace {
 
-int settingInt(const std::string& key, int fallback) {
-    const std::string v = platform::getProfileString("SINTETIZADOR", key, "", "QUORIL.INI");
-    if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) return fallback;
-    return std::atoi(v.c_str());
+namespace fs = std::filesystem;
+
+struct Options {
+    std::string voice, outFile;
+    int speed = 0;
+    std::string rate;
+    bool printPhonemes = false, printStats = false, transcribeOnly = false;
+    std::vector<std::string> words;
+};
+
+int usage() {
+    std::fprintf(stderr,
+                 "uso: falar [-V difone|embutida|3|4|5|54] [-v 1..5] [-r VELOCIDADE] [-o ARQUIVO.wav] [-p] [-s] [-t] "
+                 "[TEXTO...]\n");
+    return 2;
 }
 
-bool flag(const std::string& key) {
-    const std::string v = platform::getProfileString("SINTETIZADOR", key, "", "QUORIL.INI");
-    return !v.empty() && v[0] != 'N' && v[0] != 'n';
+void say(const std::string& cp1252Message) {
+    std::fprintf(stderr, "falar: %s\n", platform::cp1252ToUtf8(cp1252Message).c_str());
 }
 
-// A run of digits in words, as the speaking console reads it: a number of
-// up to fifteen digits by qrlenum, leading zeros and longer runs digit by
-// digit.
-std::string digitWords(const std::string& run) {
-    std::string out;
-    std::size_t i = 0;
-    if (run.size() <= 15)
-        while (i < run.size() && run[i] == '0') ++i, out += "zero ";
-    if (run.size() > 15) {
-        for (char d : run) out += qrlenum::numberToWords(static_cast<std::uint64_t>(d - '0')) + " ";
-    } else if (i < run.size()) {
-        out += qrlenum::numberToWords(std::stoull(run.substr(i))) + " ";
-    }
-    return " " + out;
+std::string upperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
 }
 
-// Keeps letters, digits (read as numbers) and the four pause signs; '!' and
-// '?' end a sentence like '.'; every other sign is a space.
-std::string cleanText(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= '0' && c <= '9') {
-            std::size_t end = i;
-            while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-            out += digitWords(text.substr(i, end - i));
-            i = end - 1;
-        } else if (c == '!' || c == '?') out += '.';
-        else if (c == ',' || c == '.' || c == ':' || c == ';') out += static_cast<char>(c);
-        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 192)
-            out += static_cast<char>(c);
-        else if (c == '\'' || c == '-') out += static_cast<char>(c);
-        else out += ' ';
+std::string trimmed(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+// The settings text with key=value put first in its section, where it wins
+// over a later line of the same key (the section is added when missing).
+std::string withSetting(const std::string& ini, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    const std::string line = key + "=" + value + "\r\n";
+    std::size_t start = 0;
+    while (start < ini.size()) {
+        std::size_t end = ini.find('\n', start);
+        end = end == std::string::npos ? ini.size() : end + 1;
+        if (upperAscii(trimmed(ini.substr(start, end - start))) == "[" + section + "]") {
+            std::string out = ini;
+            if (end == ini.size() && (out.empty() || out.back() != '\n')) out += "\r\n";
+            return out.insert(std::min(end, out.size()), line);
+        }
+        start = end;
     }
-    // A pause sign is its own token: keep it apart from the next word.
-    std::string spaced;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        spaced += out[i];
-        const char c = out[i];
-        if ((c == ',' || c == '.' || c == ':' || c == ';') && i + 1 < out.size() && out[i + 1] != ' ')
-            spaced += ' ';
+    std::string out = ini;
+    if (!out.empty() && out.back() != '\n') out += "\r\n";
+    return out + "[" + section + "]\r\n" + line;
+}
+
+// A copy of the settings folder with the changes of the command line, in a
+// temporary folder removed when the program ends. False when none is needed
+// or it could not be made (the settings are then used as they are).
+bool changedSettings(const Options& o) {
+    std::vector<std::array<std::string, 3>> changes;
+    if (!o.voice.empty()) {
+        if (o.voice == "difone") {
+            changes.push_back({"TRADUTOR", "SAPI", "N"});
+        } else {
+            changes.push_back({"TRADUTOR", "SAPI", "S"});
+            changes.push_back({"SERVFALA", "TIPOSAPI", o.voice == "embutida" ? "3" : o.voice});
+        }
     }
-    return spaced;
+    if (!o.rate.empty()) changes.push_back({"SERVFALA", "VELOCIDADE", o.rate});
+    if (changes.empty()) return false;
+
+    const fs::path from = platform::windowsDirectory();
+    std::ifstream in(from / "QUORIL.INI", std::ios::binary);
+    std::string ini(std::istreambuf_iterator<char>(in), {});
+    for (const auto& [section, key, value] : changes) ini = withSetting(ini, section, key, value);
+
+    std::string pattern = (fs::temp_directory_path() / "falar-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return false;
+    const fs::path dir = pattern;
+    std::ofstream(dir / "QUORIL.INI", std::ios::binary) << ini;
+    std::error_code ec;
+    if (fs::exists(from / "registry.reg")) fs::copy_file(from / "registry.reg", dir / "registry.reg", ec);
+    ::setenv("QUORIL_WINDIR", dir.c_str(), 1);
+    platform::addExitHook([dir] {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    });
+    return true;
+}
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool more = i + 1 < argc;
+        if (a == "-o" && more) o.outFile = argv[++i];
+        else if (a == "-v" && more) o.speed = std::atoi(argv[++i]);
+        else if (a == "-r" && more) o.rate = argv[++i];
+        else if (a == "-V" && more) o.voice = argv[++i];
+        else if (a == "-p") o.printPhonemes = true;
+        else if (a == "-s") o.printStats = true;
+        else if (a == "-t") o.transcribeOnly = true;
+        else if (a == "-h" || a == "--help" || (a.size() > 1 && a[0] == '-')) return false;
+        else o.words.push_back(a);
+    }
+    if (o.voice.empty()) return true;
+    if (o.voice == "difone" || o.voice == "embutida") return true;
+    return o.voice.find_first_not_of("0123456789") == std::string::npos && o.voice.size() <= 4;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string outFile, text;
-    int speed = 0;
-    bool printPhonemes = false, printStats = false, transcribeOnly = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "-o" && i + 1 < argc) outFile = argv[++i];
-        else if (a == "-v" && i + 1 < argc) speed = std::atoi(argv[++i]);
-        else if (a == "-p") printPhonemes = true;
-        else if (a == "-s") printStats = true;
-        else if (a == "-t") transcribeOnly = true;
-        else if (a == "-h" || a == "--help") {
-            std::fprintf(stderr, "usage: falar [-o FILE.wav] [-v SPEED] [-p] [-s] [-t] [TEXT...]\n");
-            return 0;
-        } else {
-            if (!text.empty()) text += ' ';
-            text += a;
-        }
-    }
-    if (text.empty() && !transcribeOnly) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    Options o;
+    if (!parse(argc, argv, o)) return usage();
 
-    // Settings beside the program when none are named.
+    // The settings beside the program when none are named.
     if (!std::getenv("QUORIL_WINDIR")) {
-        const auto etc = std::filesystem::path(platform::executablePath()).parent_path() / "etc";
-        if (std::filesystem::exists(etc / "QUORIL.INI")) ::setenv("QUORIL_WINDIR", etc.c_str(), 1);
+        const auto etc = fs::path(platform::executablePath()).parent_path() / "etc";
+        if (fs::exists(etc / "QUORIL.INI")) ::setenv("QUORIL_WINDIR", etc.c_str(), 1);
     }
     if (!std::getenv("QUORIL_CONSOLE")) ::setenv("QUORIL_CONSOLE", "headless", 1);
     if (!std::getenv("QUORIL_AUDIO")) ::setenv("QUORIL_AUDIO", "sdl", 1);
 
-    if (speed <= 0) speed = platform::getProfileInt("TRADUTOR", "VELOCIDADE", 3, "QUORIL.INI");
-    if (speed < 1 || speed > 5) speed = 3;
-    const std::string n = std::to_string(speed);
-    qrtradut::setDatabaseName(platform::getProfileString("SINTETIZADOR", "DIFONES" + n, "DIFONES2", "QUORIL.INI"));
-    qrtradut::setSynthParams(settingInt("CORTEFON" + n, 400), settingInt("SOBRAFON" + n, 0),
-                             settingInt("INTERPAL" + n, 0), flag("CORTAFALA" + n), flag("RAPIDINHO" + n));
-    const int started = qrtradut::synthStart();
-    if (started != 0) {
-        std::fprintf(stderr, "falar: Erro de inicialização: %d\nBanco de dados de voz: %s\n", started,
-                     qrtradut::databaseName().c_str());
-        return 1;
-    }
-
-    if (transcribeOnly) {
+    if (o.transcribeOnly) {
+        // The rule engine alone, as the diphone voice's tests use it.
+        const int speed = o.speed >= 1 && o.speed <= 5 ? o.speed : 3;
+        qrtradut::setDatabaseName(
+            platform::getProfileString("SINTETIZADOR", "DIFONES" + std::to_string(speed), "PTBR", "QUORIL.INI"));
+        if (qrtradut::synthStart() != 0) {
+            say("Erro de inicializa\xE7\xE3o do sintetizador de difones");
+            return 1;
+        }
         std::string line;
         while (std::getline(std::cin, line))
             std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(platform::externalTextToCp1252(line))).c_str());
@@ -136,33 +191,63 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::vector<std::uint8_t> sound;
-    if (!outFile.empty()) {
-        qrtradut::setImageSink([&](const std::uint8_t* image, std::size_t size) {
-            sound.insert(sound.end(), image + qrtradut::headerSize, image + size);
-        });
+    changedSettings(o);
+    const servers::ServerSettings server = servers::serverSettings(o.speed);
+    if (!o.outFile.empty()) {
+        if (server.wanted && server.type == 5) {
+            say("a voz do speech-dispatcher (TIPOSAPI=5) toca o som ela mesma: n\xE3o grava arquivo");
+            return 2;
+        }
+        ::setenv("QUORIL_AUDIO", "none", 1);  // nothing is played
+        if (!platform::waveout::useFileDevice(o.outFile)) {
+            say("n\xE3o foi poss\xEDvel criar " + platform::externalTextToCp1252(o.outFile));
+            return 4;
+        }
+    } else if (!(server.wanted && server.type == 5)) {
+        const std::string reason = platform::audio::unavailableReason();
+        if (!reason.empty()) {
+            say("Sem som: o dispositivo de som n\xE3o abriu (" + reason + ")");
+            return 3;
+        }
     }
-    const std::string phonetic = regras::transcribe(cleanText(platform::externalTextToCp1252(text)));
-    if (printPhonemes) std::printf("%s\n", platform::cp1252ToUtf8(phonetic).c_str());
-    qrtradut::synthesize(phonetic, false);
 
-    if (printStats) {
+    // A start-up failure of the diphone synthesizer waits for Enter before
+    // the process ends: the headless screen answers it.
+    platform::headless::setKeysWhenWaiting(true);
+    platform::headless::typeText("\r");
+    speaking::startSpeech(o.speed, "");
+    if (server.wanted && !speaking::serverActive()) {
+        std::string why = server.type == 3 ? uttstirel::ttsLastError() : std::string();
+        say("a voz do servidor " + std::to_string(server.type) + " n\xE3o iniciou" +
+            (why.empty() ? std::string() : " (" + why + ")") + "; fala a voz de difones");
+    }
+
+    const auto speakLine = [&](const std::string& raw) {
+        std::string line = platform::externalTextToCp1252(raw);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (o.printPhonemes) std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(line)).c_str());
+        speaking::speakText(line);
+    };
+    if (!o.words.empty()) {
+        std::string text;
+        for (const std::string& w : o.words) text += (text.empty() ? "" : " ") + w;
+        speakLine(text);
+    } else {
+        std::string line;
+        while (std::getline(std::cin, line)) speakLine(line);
+    }
+    speaking::waitWhileSpeaking();
+    speaking::endSpeech();
+
+    if (o.printStats) {
         const auto& st = qrtradut::stats();
         std::fprintf(stderr, "groups %zu noise %zu nothing %zu samples %zu\n", st.groups, st.noiseGroups,
                      st.droppedGroups, st.samples);
         for (const auto& m : st.missing) std::fprintf(stderr, "missing %s\n", m.c_str());
     }
-    if (!outFile.empty()) {
-        std::vector<std::uint8_t> wav(qrtradut::headerSize);
-        speaking::writeWaveHeader(wav.data(), static_cast<std::uint32_t>(sound.size()), qrtradut::sampleRate, 1, 8);
-        wav.insert(wav.end(), sound.begin(), sound.end());
-        std::ofstream out(outFile, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        if (!out) {
-            std::fprintf(stderr, "falar: cannot write %s\n", outFile.c_str());
-            return 1;
-        }
+    if (!o.outFile.empty() && !platform::waveout::finishFileDevice()) {
+        say("erro ao gravar " + platform::externalTextToCp1252(o.outFile));
+        qrcrt::closeScreen(4);
     }
-    qrtradut::synthStop();
-    return 0;
+    qrcrt::closeScreen(0);
 }

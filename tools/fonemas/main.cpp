@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
         std::cerr << "fonemas: cannot read " << base << ".nrl or .exc\n";
         return 1;
     }
+    uttspreproc::loadGenders(base + ".gen");
     if (!uttspreproc::loadAbbreviations(base + ".abr") || !uttsprosodia::loadProsody(base + ".pro") ||
         !uttsprosodia::loadDiphoneList(base + ".dfn")) {
         std::cerr << "fonemas: cannot read " << base << ".abr, .pro or .dfn\n";

@@ -1,5 +1,6 @@
-// The wave-out calls, forwarded to the device in use: the test device when a
-// test asks for it or QUORIL_AUDIO=test, SDL audio otherwise.
+// The wave-out calls, forwarded to the device in use: the file device while
+// a tool writes to one, the test device when a test asks for it or
+// QUORIL_AUDIO=test, SDL audio otherwise.
 #include "platform/sound/waveout.hpp"
 
 #include <cstdlib>
@@ -21,6 +22,7 @@ Selection& selection() {
 }
 
 waveout::detail::Device& device() {
+    if (waveout::detail::fileDeviceOpen()) return waveout::detail::fileDevice();
     auto& s = selection();
     bool test = s.forced ? s.forcedTest : false;
     if (!s.forced) {

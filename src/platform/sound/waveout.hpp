@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/system/messages.hpp"
@@ -112,8 +113,24 @@ void useTestDevice(bool on);
 // Whether the test device is in use.
 bool testDeviceInUse();
 
-// The steady-clock time (nanoseconds) at which the SDL device handed the
-// first sample of the most recently started block to the output, or 0.
+// ---- the file device: what would be played goes to a WAV file instead ----
+// From now on every open, write and close goes to a WAV file (path "-":
+// standard output), each block finished at once. The file takes the format
+// of the first open; later blocks in another format are converted to it.
+// False when a file is already in use or this one cannot be created.
+bool useFileDevice(const std::string& path);
+bool fileDeviceInUse();
+// Appends that many milliseconds of silence (a pause the program waits out
+// with nothing playing). Nothing before the first open.
+void fileSilence(int milliseconds);
+// Writes the sizes into the header (a pipe keeps 0xFFFFFFFF there), closes
+// the file and gives the device back. False when any write failed.
+bool finishFileDevice();
+
+// The steady-clock time (nanoseconds) at which the first sample of the most
+// recently started block went to the SDL output, or 0: when the audio
+// callback began the buffer that holds it, plus its place in that buffer
+// (the resampler's delay included).
 std::uint64_t lastBlockStartNanos();
 // The SDL output's buffer size in sample frames and its rate (0 before the
 // output is open).

@@ -158,15 +158,64 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Letters of Latin Extended-A (U+0100 to U+017F) without their marks; a
+// '.' where Windows-1252 has the letter itself (Œ œ Š š Ÿ Ž ž) and '?' for
+// the two ligatures IJ ij.
+constexpr char kLatinExtendedA[] =
+    "AaAaAaCcCcCcCcDd"   // 0100
+    "DdEeEeEeEeEeGgGg"   // 0110
+    "GgGgHhHhIiIiIiIi"   // 0120
+    "Ii??JjKkkLlLlLlL"   // 0130
+    "lLlNnNnNnnNnOoOo"   // 0140
+    "Oo..RrRrRrSsSsSs"   // 0150
+    "..TtTtTtUuUuUuUu"   // 0160
+    "UuUuWwYy.ZzZz..s";  // 0170
+static_assert(sizeof kLatinExtendedA == 129);
+
+// Other characters that come up in Portuguese and European texts, with the
+// plain character Windows takes for them.
+constexpr struct {
+    char16_t from;
+    char to;
+} kUnicodeBestFit[] = {
+    {0x0180, 'b'}, {0x01CD, 'A'}, {0x01CE, 'a'}, {0x01CF, 'I'}, {0x01D0, 'i'}, {0x01D1, 'O'}, {0x01D2, 'o'},
+    {0x01D3, 'U'}, {0x01D4, 'u'}, {0x01D5, 'U'}, {0x01D6, 'u'}, {0x01D7, 'U'}, {0x01D8, 'u'}, {0x01D9, 'U'},
+    {0x01DA, 'u'}, {0x01DB, 'U'}, {0x01DC, 'u'}, {0x0218, 'S'}, {0x0219, 's'}, {0x021A, 'T'}, {0x021B, 't'},
+    {0x02B9, '\''}, {0x02BA, '"'}, {0x02BC, '\''}, {0x02C8, '\''}, {0x02CB, '`'}, {0x02CD, '_'},
+    {0x2000, ' '}, {0x2001, ' '}, {0x2002, ' '}, {0x2003, ' '}, {0x2004, ' '}, {0x2005, ' '}, {0x2006, ' '},
+    {0x2007, ' '}, {0x2008, ' '}, {0x2009, ' '}, {0x200A, ' '}, {0x202F, ' '}, {0x205F, ' '}, {0x3000, ' '},
+    {0x2010, '-'}, {0x2011, '-'}, {0x2012, '-'}, {0x2015, '-'}, {0x2212, '-'}, {0x2043, '-'},
+    {0x201B, '\''}, {0x201F, '"'}, {0x2032, '\''}, {0x2033, '"'}, {0x2035, '`'}, {0x2024, '.'},
+    {0x2044, '/'}, {0x2215, '/'}, {0x2216, '\\'}, {0x2217, '*'}, {0x2223, '|'}, {0x2236, ':'},
+    {0x223C, '~'}, {0x2264, '='}, {0x2265, '='}, {0x226A, '<'}, {0x226B, '>'},
+    {0x2190, '<'}, {0x2192, '>'}, {0x2191, '^'}, {0x2193, 'v'}, {0x2219, '\x95'}, {0x25CF, '\x95'},
+    {0x2116, 'N'},
+};
+
+// The letters Windows-1252 has for a plain letter and a combining mark
+// (text written decomposed, as some systems save it: e + U+0301 is é).
+struct Composition {
+    char16_t mark;
+    const char* bases;    // plain letters
+    const char* results;  // the Windows-1252 letter of each
+};
+constexpr Composition kCompositions[] = {
+    {0x0300, "AEIOUaeiou", "\xC0\xC8\xCC\xD2\xD9\xE0\xE8\xEC\xF2\xF9"},
+    {0x0301, "AEIOUYaeiouy", "\xC1\xC9\xCD\xD3\xDA\xDD\xE1\xE9\xED\xF3\xFA\xFD"},
+    {0x0302, "AEIOUaeiou", "\xC2\xCA\xCE\xD4\xDB\xE2\xEA\xEE\xF4\xFB"},
+    {0x0303, "ANOano", "\xC3\xD1\xD5\xE3\xF1\xF5"},
+    {0x0308, "AEIOUYaeiouy", "\xC4\xCB\xCF\xD6\xDC\x9F\xE4\xEB\xEF\xF6\xFC\xFF"},
+    {0x030A, "Aa", "\xC5\xE5"},
+    {0x030C, "SZsz", "\x8A\x8E\x9A\x9E"},
+    {0x0327, "Cc", "\xC7\xE7"},
+};
+
 }  // namespace
 
 std::uint8_t ansiToOem(std::uint8_t c) { return tables().ansiToOem[c]; }
 std::uint8_t oemToAnsi(std::uint8_t c) { return tables().oemToAnsi[c]; }
 
-void charToOem(std::string& text) {
-    const auto& t = tables().ansiToOem;
-    for (auto& ch : text) ch = static_cast<char>(t[static_cast<std::uint8_t>(ch)]);
-}
+void charToOem(std::string& text) { charToOem(text.data(), text.size()); }
 
 void oemToChar(std::string& text) {
     const auto& t = tables().oemToAnsi;
@@ -180,6 +229,43 @@ std::uint8_t unicodeToCp1252(char32_t cp) {
     for (int i = 0x80; i < 0xA0; ++i)
         if (kCp1252[i] == cp) return static_cast<std::uint8_t>(i);
     return 0;
+}
+
+std::uint8_t bestFitCp1252(char32_t cp) {
+    if (cp >= 0x0100 && cp <= 0x017F) {
+        const char c = kLatinExtendedA[cp - 0x0100];
+        if (c == '.') return unicodeToCp1252(cp);
+        return c == '?' ? 0 : static_cast<std::uint8_t>(c);
+    }
+    // The full-width forms of the ASCII characters.
+    if (cp >= 0xFF01 && cp <= 0xFF5E) return static_cast<std::uint8_t>(cp - 0xFF01 + 0x21);
+    for (const auto& f : kUnicodeBestFit)
+        if (f.from == cp) return static_cast<std::uint8_t>(f.to);
+    return 0;
+}
+
+std::uint8_t composeCp1252(std::uint8_t base, char32_t mark) {
+    for (const auto& c : kCompositions) {
+        if (c.mark != mark) continue;
+        for (std::size_t i = 0; c.bases[i]; ++i)
+            if (static_cast<std::uint8_t>(c.bases[i]) == base) return static_cast<std::uint8_t>(c.results[i]);
+        return 0;
+    }
+    return 0;
+}
+
+const std::uint8_t* ansiToOemTable() { return tables().ansiToOem.data(); }
+
+void charToOem(char* text, std::size_t size) {
+    const auto& t = tables().ansiToOem;
+    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>(t[static_cast<std::uint8_t>(text[i])]);
+}
+
+std::string oemToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (char ch : text) appendUtf8(out, kCp850[static_cast<std::uint8_t>(ch)]);
+    return out;
 }
 
 std::string cp1252ToUtf8(const std::string& text) {

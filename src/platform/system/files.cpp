@@ -60,6 +60,14 @@ int InputFile::open(const std::string& nativeName) {
     return 0;
 }
 
+int InputFile::openStandardInput() {
+    close();
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return errno;
+    fd_ = fd;
+    return 0;
+}
+
 long long InputFile::read(char* buffer, std::size_t size, const std::function<void()>& whileWaiting) {
     if (fd_ < 0) return -EBADF;
     for (;;) {
@@ -106,6 +114,16 @@ int OutputFile::create(const std::string& nativeName) {
     }
     int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    buffer_.resize(outputBufferSize);
+    used_ = 0;
+    return 0;
+}
+
+int OutputFile::openStandardOutput() {
+    close();
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return errno;
     fd_ = fd;
     buffer_.resize(outputBufferSize);
     used_ = 0;
@@ -167,7 +185,46 @@ bool sameFile(const std::string& nativeA, const std::string& nativeB) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// The errors a user meets with files, in Portuguese whatever the locale;
+// the rest keep the C library's text.
+constexpr struct {
+    int code;
+    const char* text;
+} kErrorTexts[] = {
+    {EPERM, "Opera\xE7\xE3o n\xE3o permitida"},
+    {ENOENT, "Arquivo ou pasta inexistente"},
+    {EINTR, "Chamada interrompida"},
+    {EIO, "Erro de entrada/sa\xED" "da no dispositivo"},
+    {ENXIO, "Dispositivo ou endere\xE7o inexistente (ningu\xE9m l\xEA o arquivo)"},
+    {EBADF, "Descritor de arquivo inv\xE1lido"},
+    {EAGAIN, "Recurso temporariamente indispon\xEDvel"},
+    {ENOMEM, "Mem\xF3ria insuficiente"},
+    {EACCES, "Permiss\xE3o negada"},
+    {EBUSY, "Dispositivo ou recurso ocupado"},
+    {EEXIST, "O arquivo j\xE1 existe"},
+    {ENODEV, "Dispositivo inexistente"},
+    {ENOTDIR, "N\xE3o \xE9 uma pasta"},
+    {EISDIR, "\xC9 uma pasta"},
+    {EINVAL, "Argumento inv\xE1lido"},
+    {ENFILE, "Arquivos demais abertos no sistema"},
+    {EMFILE, "Arquivos demais abertos"},
+    {ETXTBSY, "Arquivo em uso"},
+    {EFBIG, "Arquivo grande demais"},
+    {ENOSPC, "N\xE3o h\xE1 espa\xE7o dispon\xEDvel no dispositivo"},
+    {ESPIPE, "Posicionamento imposs\xEDvel"},
+    {EROFS, "Sistema de arquivos somente para leitura"},
+    {EPIPE, "Quem lia a sa\xED" "da parou de ler (pipe quebrado)"},
+    {ENAMETOOLONG, "Nome de arquivo comprido demais"},
+    {ELOOP, "Liga\xE7\xF5" "es simb\xF3licas demais"},
+    {EOVERFLOW, "Arquivo grande demais para esta opera\xE7\xE3o"},
+    {EDQUOT, "Cota de disco excedida"},
+    {ETIMEDOUT, "Tempo esgotado"},
+    {ESTALE, "Arquivo de rede n\xE3o est\xE1 mais dispon\xEDvel"},
+};
+
 std::string systemErrorText(int code) {
+    for (const auto& e : kErrorTexts)
+        if (e.code == code) return e.text;
     char buffer[256];
     // The GNU strerror_r answers a pointer that may or may not be buffer.
     const char* text = ::strerror_r(code, buffer, sizeof buffer);

@@ -23,6 +23,8 @@ public:
     // Opens the file for reading; answers 0 or the system error code. A
     // directory is refused (EISDIR) and opening never blocks on a pipe.
     int open(const std::string& nativeName);
+    // Reads the process's standard input (a copy of its descriptor).
+    int openStandardInput();
     bool isOpen() const { return fd_ >= 0; }
     // Reads up to size bytes; answers the count (0 at the end of the file)
     // or minus the system error code. While a pipe has nothing to read yet,
@@ -51,6 +53,9 @@ public:
     // system error code. Never blocks: a named pipe that nobody reads
     // answers ENXIO.
     int create(const std::string& nativeName);
+    // Writes to the process's standard output (a copy of its descriptor,
+    // so a file opened for appending is appended to, not truncated).
+    int openStandardOutput();
     bool isOpen() const { return fd_ >= 0; }
     // Answers 0 or the system error code.
     int write(const char* data, std::size_t size);
@@ -73,7 +78,8 @@ private:
 // hard links).
 bool sameFile(const std::string& nativeA, const std::string& nativeB);
 
-// The system's text for an error code ("No such file or directory").
+// The text for a system error code, Windows-1252: in Portuguese for the
+// errors of files and devices ("Permissão negada"), else the C library's.
 std::string systemErrorText(int code);
 
 // Names of the error codes the converter tells apart.

@@ -71,6 +71,9 @@ std::string executablePath();
 std::uint8_t ansiToOem(std::uint8_t c);
 std::uint8_t oemToAnsi(std::uint8_t c);
 void charToOem(std::string& text);  // in place
+void charToOem(char* text, std::size_t size);
+// The 256 bytes of ansiToOem, for loops that convert and do more at once.
+const std::uint8_t* ansiToOemTable();
 void oemToChar(std::string& text);  // in place
 // Windows-1252 <-> UTF-8 at the edges. Unmappable code points become '?'.
 std::string cp1252ToUtf8(const std::string& text);
@@ -84,6 +87,46 @@ std::string externalTextToCp1252(const std::string& text);
 char32_t cp1252ToUnicode(std::uint8_t c);
 // The Windows-1252 byte of a code point, or 0 when there is none.
 std::uint8_t unicodeToCp1252(char32_t cp);
+// For a code point Windows-1252 lacks, the byte Windows' own conversion
+// takes instead (the letter without its accent, a plain dash, quote or
+// space), or 0 when nothing is close.
+std::uint8_t bestFitCp1252(char32_t cp);
+// The Windows-1252 letter that a plain letter followed by a combining mark
+// (U+0300 to U+036F) stands for, or 0.
+std::uint8_t composeCp1252(std::uint8_t base, char32_t mark);
+// Code page 850 bytes as UTF-8, each byte the character it shows (the
+// box-drawing pieces too).
+std::string oemToUtf8(const std::string& text);
+
+// ---- text files of either encoding ----
+// Turns the lines of one text file into Windows-1252. The file's encoding
+// is decided once, by the first line that holds a byte above 127: when
+// all of that line's bytes form well-formed UTF-8 (or the file opens with
+// a UTF-8 byte-order mark) the file is UTF-8, otherwise Windows-1252. The
+// lines before it are plain ASCII, the same in both. Deciding by line, not
+// by a window of the file, needs no look-ahead: it works on pipes and on a
+// single line of any length, with nothing held but the line itself.
+//
+// A Windows-1252 file keeps its bytes exactly. In a UTF-8 file the
+// byte-order mark is dropped, a letter and a combining mark become the one
+// letter Windows-1252 has for them, a character Windows-1252 lacks takes
+// its best fit or '?' (counted in unkept), and a byte that is not part of
+// a well-formed sequence is taken as the Windows-1252 byte it is, so that
+// a file of mixed encodings loses nothing. Decoding never makes a line
+// longer, so it is done in place.
+class TextDecoder {
+public:
+    void decodeLine(std::string& line);
+    // Whether the file was found to be UTF-8 (false also while undecided).
+    bool utf8() const { return state_ == State::utf8; }
+    // Characters of a UTF-8 file that Windows-1252 has no letter for.
+    std::uint64_t unkept() const { return unkept_; }
+
+private:
+    enum class State { start, undecided, utf8, cp1252 };
+    State state_ = State::start;
+    std::uint64_t unkept_ = 0;
+};
 
 // ---- time ----
 struct LocalTime {

@@ -504,6 +504,8 @@ private:
     }
 
     void restore(bool showLast = true) {
+        // What was written since the last refresh is shown before the
+        // terminal is given back: the last screen stays readable.
         if (showLast && active_ && dirty_) present();
         if (!active_.exchange(false)) return;
         curs_set(1);

@@ -1,0 +1,495 @@
+// sd_quoril: the built-in Portuguese voice as an output module of
+// speech-dispatcher (module name "quoril").
+//
+//     sd_quoril [CONFIGURATION]
+//
+// speech-dispatcher starts it with the path of its configuration file and
+// talks to it on standard input and output (servers/spdmodule.hpp holds the
+// requests). The voice's files are found as the converter finds them
+// (QUORIL.INI in $QUORIL_WINDIR, else /etc/quoril); the normaliser, rules,
+// prosody and engine run in this process, loaded once at INIT.
+//
+// Threads: the main thread owns the protocol, the output and every line
+// written; a reader thread posts each input line to it; each message is
+// synthesised on a thread of its own, which posts its sound in pieces and
+// stops at once when STOP sets its cancel flag. The sound goes either to
+// speech-dispatcher (705 AUDIO events, when it offers "server" audio and
+// the configuration does not refuse it) or to our own output (the wave-out
+// device on SDL audio, on the PulseAudio sink or ALSA device it names).
+//
+// Configuration (one "Name value" a line, '#' comments):
+//   QuorilServerAudio 1   take speech-dispatcher's audio when offered (0:
+//                         always play through our own output)
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "edge.hpp"
+#include "platform/sound/waveout.hpp"
+#include "platform/system/messages.hpp"
+#include "platform/system/system.hpp"
+#include "servers/spdmodule.hpp"
+#include "servers/tirel.hpp"
+#include "tts/uttsprosodia.hpp"
+#include "tts/uttstirel.hpp"
+
+namespace {
+
+using namespace servers::spdmodule;
+
+constexpr int rate = 16000;
+constexpr std::size_t firstChunk = 160;    // the first sound goes out as soon as there is 10 ms of it
+constexpr std::size_t chunkSamples = 1600;  // later pieces of 100 ms
+constexpr std::size_t longPiece = 400;      // longer texts are synthesised a few sentences at a time
+// Sound for speech-dispatcher goes out at the pace it plays, this far ahead:
+// what it holds when a STOP comes is all that can still be heard.
+constexpr int serverLeadMs = 100;
+
+int logLevel = 3;
+void log(int level, const std::string& text) {
+    if (level <= logLevel) std::fprintf(stderr, "sd_quoril: %s\n", text.c_str());
+}
+
+bool writeOut(const std::string& bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+        platform::postQuitMessage(1);  // speech-dispatcher is gone
+        return false;
+    }
+    return true;
+}
+void writeLines(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    if (!all.empty()) writeOut(all);
+}
+
+// A message cut where a long text has sentence ends, so that the first
+// sound does not wait for the analysis of all of it.
+std::vector<std::string> sentenceGroups(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (text.size() - start > longPiece) {
+        std::size_t cut = std::string::npos;
+        for (std::size_t i = start + longPiece / 2; i + 2 < text.size() && i < start + 2 * longPiece; ++i)
+            if ((text[i] == '.' || text[i] == '!' || text[i] == '?' || text[i] == '\n') && text[i + 1] == ' ') {
+                cut = i + 1;
+                break;
+            }
+        if (cut == std::string::npos) break;
+        out.push_back(text.substr(start, cut - start));
+        start = cut;
+    }
+    out.push_back(text.substr(start));
+    return out;
+}
+
+// One message being synthesised. Its thread reads only what is here and
+// the voice's tables; it talks to the main thread by posted calls.
+struct Job {
+    int id = 0;
+    std::vector<Piece> pieces;
+    Settings settings;
+    std::atomic<bool> cancel{false}, pause{false};
+};
+
+class Module : public Host {
+public:
+    explicit Module(bool serverAudioAllowed) : serverAudioAllowed_(serverAudioAllowed) {}
+
+    // ---- requests ----
+    bool init(std::string& message) override {
+        uttsprosodia::setMessageHandler([](const std::string& m) { log(1, platform::cp1252ToUtf8(m)); });
+        const servers::tirel::VoiceFiles& f = servers::tirel::voiceFiles();
+        uttstirel::ttsSetOutputFile("");
+        loaded_ = uttstirel::ttsOpen(f.database, f.rules, f.exceptions, f.abbreviations, f.prosody, f.diphones);
+        if (loaded_) {
+            message = "the built-in Portuguese voice is ready";
+            return true;
+        }
+        message = uttstirel::ttsLastError().empty()
+                      ? "the diphone engine or its database " + platform::cp1252ToUtf8(f.database) + " could not be loaded"
+                      : platform::cp1252ToUtf8(uttstirel::ttsLastError());
+        message += " (settings: " + platform::windowsDirectory() + "/QUORIL.INI)";
+        return false;
+    }
+
+    bool audio(const Params& params) override {
+        std::string method, pulseDevice, alsaDevice;
+        for (const auto& [name, value] : params) {
+            if (name == "audio_output_method") method = value;
+            else if (name == "audio_pulse_device") pulseDevice = value;
+            else if (name == "audio_alsa_device") alsaDevice = value;
+        }
+        if (method == "server") {
+            if (!serverAudioAllowed_) return false;
+            serverAudio_ = true;
+            log(4, "sound through speech-dispatcher");
+            return true;
+        }
+        sd_quoril::chooseSoundOutput(method, pulseDevice, alsaDevice);
+        if (!device_) {
+            platform::WaveFormat f;
+            f.channels = 1;
+            f.samplesPerSec = rate;
+            f.bitsPerSample = 16;
+            f.blockAlign = 2;
+            f.avgBytesPerSec = 2 * rate;
+            if (platform::waveOutOpen(&device_, platform::WAVE_MAPPER, &f, 0, platform::CALLBACK_WINDOW) !=
+                platform::MMSYSERR_NOERROR) {
+                device_ = 0;
+                log(1, "no sound output for " + method);
+                return false;
+            }
+        }
+        serverAudio_ = false;
+        log(4, "sound through our own output (" + method + ")");
+        return true;
+    }
+
+    bool speaking() override { return job_ != nullptr; }
+
+    void speak(Kind kind, const std::string& utf8) override {
+        auto job = std::make_shared<Job>();
+        job->id = ++lastId_;
+        job->settings = settings_;
+        switch (kind) {
+        case Kind::text: job->pieces = readMessage(utf8); break;
+        case Kind::character: job->pieces = {Piece{characterText(utf8), 0, {}}}; break;
+        case Kind::key: job->pieces = {Piece{keyText(utf8), 0, {}}}; break;
+        case Kind::soundIcon: job->pieces = {Piece{iconText(utf8), 0, {}}}; break;
+        }
+        if (kind != Kind::text) job->settings.spelling = false;
+        job_ = job;
+        begun_ = synthDone_ = paused_ = stopping_ = false;
+        output_.clear();
+        toServer_.clear();
+        sentSamples_ = 0;
+        if (!loaded_) {
+            // Nothing to speak with: the message ends at once, as it must.
+            platform::postCall([this, id = job->id] { done(id, false); });
+            return;
+        }
+        if (worker_.joinable()) worker_.join();
+        worker_ = std::thread(synthesise, job);
+    }
+
+    void stop() override {
+        if (!job_ || stopping_) return;
+        stopping_ = true;
+        job_->cancel = true;
+        cutOutput();
+        finishIfDone();
+    }
+
+    void pause() override {
+        if (job_) job_->pause = true;
+    }
+
+    bool set(const Params& params) override {
+        bool ok = true;
+        for (const auto& [name, value] : params) ok = applySetting(settings_, name, value) && ok;
+        return ok;
+    }
+    void logLevel(int level) override { ::logLevel = level; }
+    std::vector<std::string> voices() override { return {"quoril\tpt-BR\tnone"}; }
+
+    // ---- what the threads post ----
+    void chunk(int id, std::vector<std::int16_t> samples) {
+        if (!current(id) || stopping_ || samples.empty()) return;
+        if (!begun_) {
+            writeLines({"701 BEGIN"});
+            begun_ = true;
+        }
+        if (serverAudio_) {
+            toServer_.push_back(ServerOut{std::move(samples), {}});
+            pumpServer();
+            return;
+        }
+        if (!device_) return;
+        auto out = std::make_unique<Block>();
+        out->data.resize(samples.size() * 2);
+        std::memcpy(out->data.data(), samples.data(), out->data.size());
+        out->header.data = out->data.data();
+        out->header.bufferLength = static_cast<std::uint32_t>(out->data.size());
+        platform::waveOutPrepareHeader(device_, &out->header, sizeof(platform::WaveHdr));
+        platform::waveOutWrite(device_, &out->header, sizeof(platform::WaveHdr));
+        output_.push_back(Out{std::move(out), {}});
+    }
+
+    void mark(int id, const std::string& name) {
+        if (!current(id) || stopping_) return;
+        if (serverAudio_ && !toServer_.empty()) toServer_.push_back(ServerOut{{}, name});
+        else if (serverAudio_ || output_.empty()) reachMark(name);
+        else output_.push_back(Out{nullptr, name});
+    }
+
+    void done(int id, bool paused) {
+        if (!current(id)) return;
+        synthDone_ = true;
+        paused_ = paused_ || paused;
+        finishIfDone();
+    }
+
+    void blockDone(platform::WaveHdr* header) {
+        auto it = std::find_if(output_.begin(), output_.end(),
+                               [&](const Out& o) { return o.block && &o.block->header == header; });
+        if (it == output_.end()) return;
+        platform::waveOutUnprepareHeader(device_, header, sizeof(platform::WaveHdr));
+        output_.erase(output_.begin(), it + 1);  // blocks finish in order
+        while (!output_.empty() && !output_.front().block) {
+            const std::string name = output_.front().mark;
+            output_.pop_front();
+            reachMark(name);
+        }
+        finishIfDone();
+    }
+
+    void close() {
+        if (job_) job_->cancel = true;
+        if (worker_.joinable()) worker_.join();
+        if (device_) {
+            platform::waveOutReset(device_);
+            output_.clear();
+            platform::waveOutClose(device_);
+            device_ = 0;
+        }
+        if (loaded_) uttstirel::ttsClose();
+        loaded_ = false;
+    }
+
+private:
+    struct Block {
+        platform::WaveHdr header;
+        std::vector<std::uint8_t> data;
+    };
+    struct Out {
+        std::unique_ptr<Block> block;  // null: a mark
+        std::string mark;
+    };
+    struct ServerOut {
+        std::vector<std::int16_t> samples;  // empty: a mark
+        std::string mark;
+    };
+
+    bool current(int id) const { return job_ && job_->id == id; }
+
+    void reachMark(const std::string& name) {
+        writeLines({"700-" + name, "700 INDEX MARK"});
+        if (job_->pause && name.rfind("__spd_", 0) == 0) {
+            // Paused at a place speech-dispatcher can resume from.
+            paused_ = true;
+            job_->cancel = true;
+            stopping_ = true;
+            cutOutput();
+        }
+    }
+
+    // Drops the sound not yet heard (and the marks after it): the blocks
+    // queued on our output come back through their notices.
+    void cutOutput() {
+        toServer_.clear();
+        std::erase_if(output_, [](const Out& o) { return o.block == nullptr; });
+        if (device_ && !output_.empty()) platform::waveOutReset(device_);
+    }
+
+    void finishIfDone() {
+        if (!job_ || !synthDone_ || !output_.empty() || !toServer_.empty()) return;
+        std::vector<std::string> events;
+        if (!begun_) events.push_back("701 BEGIN");
+        events.push_back(paused_ ? "704 PAUSE" : stopping_ ? "703 STOP" : "702 END");
+        job_.reset();
+        if (worker_.joinable()) worker_.join();
+        writeLines(events);
+    }
+
+    // 16-bit samples to speech-dispatcher; '\n' and 0x7D in the data are
+    // sent as 0x7D and the byte with its bit 5 turned.
+    void sendAudio(const std::vector<std::int16_t>& samples) {
+        std::string msg = "705-bits=16\n705-num_channels=1\n705-sample_rate=16000\n705-num_samples=" +
+                          std::to_string(samples.size()) + "\n705-big_endian=0\n705-AUDIO";
+        msg += '\0';
+        const auto* bytes = reinterpret_cast<const unsigned char*>(samples.data());
+        for (std::size_t i = 0; i < samples.size() * 2; ++i) {
+            const unsigned char b = bytes[i];
+            if (b == '\n' || b == 0x7D) {
+                msg += static_cast<char>(0x7D);
+                msg += static_cast<char>(b ^ 0x20);
+            } else {
+                msg += static_cast<char>(b);
+            }
+        }
+        msg += "\n705 AUDIO\n";
+        writeOut(msg);
+    }
+
+public:
+    // Sends speech-dispatcher what its playing has made room for, and the
+    // marks reached; answers the milliseconds until more can go (-1: none
+    // waiting).
+    int pumpServer() {
+        using namespace std::chrono;
+        const auto now = steady_clock::now();
+        if (sentSamples_ == 0) serverClock_ = now;
+        while (!toServer_.empty()) {
+            if (toServer_.front().samples.empty()) {
+                const std::string name = toServer_.front().mark;
+                toServer_.pop_front();
+                reachMark(name);
+                continue;
+            }
+            const long long aheadMs = sentSamples_ * 1000 / rate - duration_cast<milliseconds>(now - serverClock_).count();
+            if (aheadMs > serverLeadMs) return static_cast<int>(aheadMs - serverLeadMs);
+            sendAudio(toServer_.front().samples);
+            sentSamples_ += static_cast<long long>(toServer_.front().samples.size());
+            toServer_.pop_front();
+        }
+        finishIfDone();
+        return -1;
+    }
+
+private:
+    static void synthesise(std::shared_ptr<Job> job) {
+        const Settings& s = job->settings;
+        uttstirel::ttsSetFactors(durationFactorForRate(s.rate), pitchFactorFor(s.pitch));
+        const double gain = volumeGain(s.volume);
+        std::vector<std::int16_t> pending;
+        bool sentAny = false;
+        const auto flush = [&] {
+            if (pending.empty()) return;
+            platform::postCall([id = job->id, p = std::move(pending)]() mutable { module().chunk(id, std::move(p)); });
+            pending.clear();
+            sentAny = true;
+        };
+        const auto sink = [&](const std::int16_t* samples, std::size_t count) {
+            if (job->cancel) return false;
+            for (std::size_t i = 0; i < count; ++i) {
+                pending.push_back(static_cast<std::int16_t>(std::clamp<long>(std::lround(samples[i] * gain), -32768, 32767)));
+                if (pending.size() >= (sentAny ? chunkSamples : firstChunk)) flush();
+            }
+            return !job->cancel.load();
+        };
+        bool paused = false;
+        for (const Piece& piece : job->pieces) {
+            for (const std::string& group : sentenceGroups(spokenText(piece.text, s))) {
+                if (job->cancel) break;
+                uttstirel::ttsSynthesize(group, sink);
+                flush();
+            }
+            if (job->cancel) break;
+            if (piece.pauseMs > 0) {
+                pending.assign(static_cast<std::size_t>(piece.pauseMs) * rate / 1000, 0);
+                flush();
+            }
+            if (!piece.mark.empty()) {
+                platform::postCall([id = job->id, m = piece.mark] { module().mark(id, m); });
+                if (job->pause && piece.mark.rfind("__spd_", 0) == 0) {
+                    paused = true;
+                    break;
+                }
+            }
+        }
+        platform::postCall([id = job->id, paused] { module().done(id, paused); });
+    }
+
+public:
+    static Module& module();
+
+private:
+    bool serverAudioAllowed_;
+    bool serverAudio_ = false;
+    bool loaded_ = false;
+    platform::HWaveOut device_ = 0;
+    Settings settings_;
+    std::shared_ptr<Job> job_;
+    int lastId_ = 0;
+    bool begun_ = false, synthDone_ = false, paused_ = false, stopping_ = false;
+    std::deque<Out> output_;
+    std::deque<ServerOut> toServer_;
+    std::chrono::steady_clock::time_point serverClock_;
+    long long sentSamples_ = 0;
+    std::thread worker_;
+};
+
+Module* theModule = nullptr;
+Module& Module::module() { return *theModule; }
+
+// "QuorilServerAudio 0" in the configuration refuses speech-dispatcher's audio.
+bool serverAudioAllowed(const char* configFile) {
+    if (!configFile) return true;
+    std::ifstream in(configFile);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t p = line.find_first_not_of(" \t");
+        if (p == std::string::npos || line[p] == '#') continue;
+        if (line.compare(p, 17, "QuorilServerAudio") == 0) {
+            const std::size_t v = line.find_first_not_of(" \t\"", p + 17);
+            return !(v != std::string::npos && line[v] == '0');
+        }
+    }
+    return true;
+}
+
+Protocol* theProtocol = nullptr;
+void handleLine(std::string line) { writeLines(theProtocol->feed(std::move(line))); }
+
+std::atomic<bool> signalled{false};
+extern "C" void onSignal(int) { signalled = true; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sd_quoril::prepareProcess();
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+    std::ios::sync_with_stdio(false);
+
+    Module module(serverAudioAllowed(argc > 1 ? argv[1] : nullptr));
+    theModule = &module;
+    Protocol protocol(module);
+    theProtocol = &protocol;
+
+    // Lines as they come, to the main thread; the end of input ends the module.
+    std::thread reader([] {
+        std::string line;
+        while (std::getline(std::cin, line))
+            platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
+        platform::postQuitMessage(0);
+    });
+    reader.detach();
+
+    int code = 0;
+    bool quit = false;
+    int wait = 200;
+    while (!quit && !protocol.quit()) {
+        platform::waitMessageFor(wait);
+        platform::Msg m;
+        while (!quit && !protocol.quit() && platform::peekMessage(m)) {
+            if (m.message == platform::WM_QUIT) {
+                quit = true;
+                code = static_cast<int>(m.wParam);
+            } else if (m.message == platform::MM_WOM_DONE) {
+                module.blockDone(reinterpret_cast<platform::WaveHdr*>(m.lParam));
+            } else {
+                platform::dispatchMessage(m);
+            }
+        }
+        if (signalled) quit = true;
+        const int next = module.pumpServer();
+        wait = next < 0 ? 200 : std::clamp(next, 1, 200);
+    }
+    module.close();
+    std::fflush(stdout);
+    std::exit(code);
+}
