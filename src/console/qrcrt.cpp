@@ -31,6 +31,9 @@ using detail::State;
 namespace {
 
 constexpr const char* settingsFile = "QUORIL.INI";
+// Texts longer than this skip the 128-byte output buffer.
+constexpr std::size_t longText = 16384;
+constexpr std::size_t longPiece = std::size_t{1} << 20;
 
 constexpr platform::Rgb palette[16] = {
     {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
@@ -152,6 +155,56 @@ void scrollUp(State& s) {
     platform::updateWindow(s.hwnd);
 }
 
+// Bytes that act on the cursor or sound the bell; every other control byte
+// is ignored, and every byte from 32 up is stored.
+bool acts(std::uint8_t b) { return b == 7 || b == 8 || b == 10 || b == 13; }
+
+// A run of bytes that only store characters (bytes from 32 up, with ignored
+// control bytes among them) that reaches past the bottom of the text window
+// scrolls away everything the window held before it: only its last rows
+// stay visible. Those rows are written straight into a blank window, which
+// is what writing the whole run would leave there (the same cells, the same
+// cursor), and the window is repainted once. Answers false, having done
+// nothing, when the run ends before that.
+bool writeLongRun(State& s, const std::uint8_t* run, std::size_t n) {
+    const std::int64_t w = windowWidth(s), h = windowHeight(s);
+    std::int64_t stored = 0;
+    for (std::size_t i = 0; i < n; ++i) stored += run[i] >= 32;
+    if (stored == 0) return false;
+    // Cells counted from the start of the window's first row; the cursor's
+    // column may be w (past the edge), which is where the next row starts.
+    const std::int64_t start = s.row * w + s.column, last = start + stored - 1;
+    const std::int64_t firstShown = (last / w - h + 1) * w;  // the cell that ends up top-left
+    if (firstShown <= start) return false;
+    // The characters from firstShown on: the last `shown` stored bytes.
+    const std::int64_t shown = last + 1 - firstShown;
+    std::size_t from = n;
+    for (std::int64_t found = 0; found < shown;)
+        if (run[--from] >= 32) ++found;
+    for (int row = 0; row < h; ++row) {
+        std::fill_n(s.chars.begin() + cellIndex(s, 0, row), w, ' ');
+        std::fill_n(s.attrs.begin() + cellIndex(s, 0, row), w, s.attribute);
+    }
+    std::int64_t cell = 0;
+    for (std::size_t i = from; i < n; ++i) {
+        if (run[i] < 32) continue;
+        const int k = cellIndex(s, static_cast<int>(cell % w), static_cast<int>(cell / w));
+        s.chars[k] = run[i];
+        s.attrs[k] = s.attribute;
+        ++cell;
+    }
+    s.row = static_cast<int>(h - 1);
+    s.column = static_cast<int>((shown - 1) % w + 1);
+    if (s.hwnd) {
+        const auto& f = s.font;
+        platform::Rect r{s.winLeft * f.cellWidth, s.winTop * f.cellHeight, (s.winRight + 1) * f.cellWidth,
+                         (s.winBottom + 1) * f.cellHeight};
+        platform::invalidate(s.hwnd, &r);
+        platform::updateWindow(s.hwnd);
+    }
+    return true;
+}
+
 void lineFeed(State& s) {
     if (++s.row > windowHeight(s) - 1) {
         s.row = windowHeight(s) - 1;
@@ -201,6 +254,45 @@ void magnify(State& s, platform::LParam lParam) {
     int left = std::max(0, x - x / m), top = std::max(0, y - y / m);
     platform::Rect src{left, top, left + client.width() / m, top + client.height() / m};
     platform::stretchCapture(s.hwnd, src);
+}
+
+// A window that shows fewer than 80 columns (a narrow terminal, a window
+// made narrow): the reason is kept for the speaking console to tell, once.
+void checkWidth(State& s) {
+    if (s.narrowTold || !s.hwnd || s.font.cellWidth <= 0) return;
+    const int shown = platform::clientRect(s.hwnd).width() / s.font.cellWidth;
+    if (shown <= 0 || shown >= screenColumns) return;
+    s.narrowTold = true;
+    const bool terminal = std::string(platform::backendName()) == "terminal";
+    const std::string n = std::to_string(shown);
+    const std::string text = std::string(terminal ? "O terminal" : "A janela") + " mostra s\xF3 " + n +
+                             " das 80 colunas da tela: o que passar da coluna " + n + " n\xE3o aparece. Alargue " +
+                             (terminal ? "o terminal" : "a janela") + " para ver tudo.";
+    // In lines the window shows whole, broken between words.
+    s.screenNotice.clear();
+    std::string line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        while (!word.empty()) {
+            const std::size_t room = line.empty() ? shown : shown - std::min<std::size_t>(shown, line.size() + 1);
+            if (word.size() <= room) {
+                line += (line.empty() ? "" : " ") + word;
+                word.clear();
+            } else if (line.empty()) {
+                line = word.substr(0, room);
+                word.erase(0, room);
+            }
+            if (!word.empty()) {
+                s.screenNotice.push_back(line);
+                line.clear();
+            }
+        }
+    }
+    if (!line.empty()) s.screenNotice.push_back(line);
 }
 
 void forgetWindow(State& s) {
@@ -267,6 +359,9 @@ platform::LResult windowProc(platform::Hwnd hwnd, std::uint32_t message, platfor
         closeScreen();
     case platform::WM_GETMINMAXINFO:
         sizeLimits(s, reinterpret_cast<platform::MinMaxInfo*>(lParam));
+        return 0;
+    case platform::WM_SIZE:
+        checkWidth(s);
         return 0;
     case platform::WM_COPYDATA:
         return s.copyData ? s.copyData(wParam, lParam) : 0;
@@ -374,6 +469,7 @@ void openScreen() {
     }
     platform::invalidate(hwnd, nullptr);
     platform::updateWindow(hwnd);
+    checkWidth(s);
     setBrailleMode(s.configuredBraille);
 }
 
@@ -382,8 +478,18 @@ void writeBlock(const std::uint8_t* bytes, std::size_t count) {
     State& s = state();
     if (s.chars.empty()) return;
     int from = s.column, to = s.column;  // the touched span of the row, [from, to)
+    const std::size_t windowCells = static_cast<std::size_t>(windowWidth(s)) * windowHeight(s);
+    std::size_t runEnd = 0;  // bytes before it were looked at as part of a run
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t b = bytes[i];
+        if (i >= runEnd && !acts(b)) {
+            runEnd = static_cast<std::size_t>(std::find_if(bytes + i, bytes + count, acts) - bytes);
+            if (runEnd - i > windowCells && writeLongRun(s, bytes + i, runEnd - i)) {
+                from = to = s.column;
+                i = runEnd - 1;
+                continue;
+            }
+        }
         if (b == 7) {
             platform::messageBeep();
         } else if (b == 8) {
@@ -471,6 +577,12 @@ platform::Rgb colourOf(int colourNumber) { return paletteColour(state().colourTa
 
 void setFontFace(const std::string& face) { state().fontFace = face; }
 
+std::vector<std::string> takeScreenNotice() {
+    std::vector<std::string> notice;
+    notice.swap(state().screenNotice);
+    return notice;
+}
+
 void copyToClipboard(const std::string& text) {
     platform::setClipboardText(text.substr(0, text.find('\0')));
 }
@@ -539,6 +651,23 @@ void flushOutput() {
 
 void writeText(const std::string& text) {
     State& s = state();
+    if (text.size() > longText) {
+        // A long text goes to the screen in large pieces, each followed by
+        // a key poll: writing a piece draws no more than the rows of it
+        // that stay visible, and a key is taken into the queue while the
+        // rest is still on its way. Once a key waits, the rest goes in one
+        // piece, so only the screen it ends with is drawn.
+        flushOutput();
+        const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+        bool cut = false;
+        for (std::size_t done = 0; done < text.size();) {
+            const std::size_t n = cut ? text.size() - done : std::min(longPiece, text.size() - done);
+            writeBlock(p + done, n);
+            done += n;
+            cut = keyWaiting() || cut;
+        }
+        return;
+    }
     for (char c : text) {
         s.outBuffer.push_back(c);
         if (s.outBuffer.size() >= 128) flushOutput();

@@ -42,6 +42,11 @@ platform::Hwnd windowHandle();  // 0 while the window is not open
 platform::Rgb colourOf(int colourNumber);
 // The font face to use instead of FONTE (before the window opens).
 void setFontFace(const std::string& face);
+// What the user should be told about the window, once: why it cannot show
+// all 80 columns, the first time it is found narrower (when it opens or is
+// resized). Its lines, Windows-1252, each as wide as the window shows;
+// none when there is nothing new to tell.
+std::vector<std::string> takeScreenNotice();
 
 // ---- standard output and input bound to the screen ----
 // Buffered output (128 bytes); each flush writes the block and polls keys.

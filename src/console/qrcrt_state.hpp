@@ -40,6 +40,8 @@ struct State {
     bool breakEnabled = true;  // Ctrl+Break ends the program
     bool finished = false;     // the process is ending with the window open
     bool exitHooked = false;
+    bool narrowTold = false;  // that the window shows fewer than 80 columns
+    std::vector<std::string> screenNotice;  // for takeScreenNotice
 
     // ---- standard output ----
     std::string outBuffer;

@@ -134,8 +134,29 @@ bool isLetter(std::uint8_t c) { return c != ' ' && isWordChar(c); }
 
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
+// A text with one space appended, read in place: the text may be a whole
+// line of a file, of any length, and is not copied for the sake of a space.
+class SpacedText {
+public:
+    explicit SpacedText(const std::string& text) : text_(text) {}
+    std::size_t size() const { return text_.size() + 1; }
+    char operator[](std::size_t i) const { return i < text_.size() ? text_[i] : ' '; }
+    std::string substr(std::size_t pos, std::size_t n) const {
+        if (pos >= size()) return {};
+        n = std::min(n, size() - pos);
+        std::string part = pos < text_.size() ? text_.substr(pos, std::min(n, text_.size() - pos)) : std::string();
+        if (pos + n == size()) part += ' ';
+        return part;
+    }
+    int compare(std::size_t pos, std::size_t n, const char* other) const { return substr(pos, n).compare(other); }
+
+private:
+    const std::string& text_;
+};
+
 // The byte at i as it is read (a typographic sign as its plain form).
-std::uint8_t at(const std::string& t, std::size_t i) {
+template <class Text>
+std::uint8_t at(const Text& t, std::size_t i) {
     return i < t.size() ? plainSign(static_cast<std::uint8_t>(t[i])) : 0;
 }
 
@@ -186,7 +207,7 @@ void speakWords(const std::string& run) {
 
 // A punctuation mark at t[i]: its recording once the player is silent, then
 // the pause the mark asks for.
-void speakPunctuation(const std::string& t, std::size_t i) {
+void speakPunctuation(const SpacedText& t, std::size_t i) {
     if (qrcrt::keyWaiting()) return;
     waitWhileSpeaking();
     const std::uint8_t mark = at(t, i);
@@ -411,6 +432,17 @@ void writeLineSpoken(const std::string& text) {
     writeSpoken(text);
     qrcrt::writeText("\r\n");
     qrcrt::flushOutput();
+    // Why the screen cannot show everything, once: written in lines the
+    // window shows whole, said as one text.
+    std::string said;
+    for (const std::string& line : qrcrt::takeScreenNotice()) {
+        qrcrt::writeLine(line);
+        said += (said.empty() ? "" : " ") + line;
+    }
+    if (!said.empty()) {
+        qrcrt::flushOutput();
+        speakText(said);
+    }
 }
 
 void speakText(const std::string& text) {
@@ -421,7 +453,7 @@ void speakText(const std::string& text) {
         tellServerFailure();
     }
     s.stopRequest = false;
-    const std::string t = text + ' ';
+    const SpacedText t(text);
     std::size_t i = 0;
     std::uint8_t lastSymbol = ' ';
     int repeats = 0;

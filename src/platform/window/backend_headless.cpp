@@ -21,6 +21,22 @@ namespace {
 constexpr int kFrame = 4, kCaption = 20;
 constexpr int kDisplayWidth = 1024, kDisplayHeight = 768, kWorkHeight = 734;
 constexpr int kDefaultIdleLimit = 30000;
+// The drawing recorded for tests: the newest this many calls of each kind
+// (a long run paints without end).
+constexpr std::size_t kRecordLimit = std::size_t{1} << 16;
+
+template <class Call>
+void keepRecord(std::vector<Call>& list, Call call) {
+    if (list.size() >= 2 * kRecordLimit) list.erase(list.begin(), list.begin() + kRecordLimit);
+    list.push_back(std::move(call));
+}
+
+// A text call as it came; drawCalls() formats it.
+struct DrawRecord {
+    int x = 0, y = 0;
+    Rgb fg, bg;
+    std::string text;
+};
 
 struct Scripted {
     Msg msg;  // hwnd is filled in when it is handed out
@@ -43,7 +59,8 @@ struct HeadlessState {
     headless::CaretState caret;
 
     int beeps = 0, paints = 0;
-    std::vector<std::string> boxes, draws, pixels;
+    std::vector<std::string> boxes, pixels;
+    std::vector<DrawRecord> draws;
     bool boxesShown = true;
     std::pair<int, int> fontAsked{0, 0};
 };
@@ -99,8 +116,28 @@ std::vector<Msg> takeScript(HeadlessState& s, bool oneKey) {
     return out;
 }
 
+// A scripted resize carries the outer size in wParam (width in the low 16
+// bits): the window takes it, and WM_SIZE tells the client size.
+constexpr std::uint32_t kScriptedResize = 0xFFFF0001u;
+
 void postAll(const std::vector<Msg>& msgs) {
-    for (const auto& m : msgs) postMessage(m.hwnd, m.message, m.wParam, m.lParam, m.mods);
+    for (const auto& m : msgs) {
+        if (m.message != kScriptedResize) {
+            postMessage(m.hwnd, m.message, m.wParam, m.lParam, m.mods);
+            continue;
+        }
+        {
+            auto& s = hs();
+            std::lock_guard<std::mutex> g(s.lock);
+            s.maximised = false;
+            s.width = static_cast<int>(m.wParam & 0xFFFF);
+            s.height = static_cast<int>((m.wParam >> 16) & 0xFFFF);
+        }
+        const Rect client = clientRect(m.hwnd);
+        postMessage(m.hwnd, WM_SIZE, 0,
+                    static_cast<LParam>((client.width() & 0xFFFF) | ((client.height() & 0xFFFF) << 16)));
+        invalidate(m.hwnd, nullptr);
+    }
 }
 
 void addScript(std::uint32_t message, WParam wParam, LParam lParam, std::uint8_t mods) {
@@ -237,8 +274,8 @@ public:
     void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
         auto& s = hs();
         std::lock_guard<std::mutex> g(s.lock);
-        s.draws.push_back(std::to_string(x) + "," + std::to_string(y) + "," + hex(fg) + "," + hex(bg) + ":" +
-                          std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(count)));
+        keepRecord(s.draws, DrawRecord{x, y, fg, bg,
+                                       std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(count))});
     }
 
     void fillRect(const Rect& r, Rgb colour) override { record("fill " + rectText(r) + " " + hex(colour)); }
@@ -304,7 +341,7 @@ private:
     static void record(std::string op) {
         auto& s = hs();
         std::lock_guard<std::mutex> g(s.lock);
-        s.pixels.push_back(std::move(op));
+        keepRecord<std::string>(s.pixels, std::move(op));
     }
 };
 
@@ -402,6 +439,13 @@ void mouse(std::uint32_t message, int x, int y) {
 
 void closeButton() { addScript(WM_CLOSE, 0, 0, 0); }
 
+void resize(int width, int height) {
+    addScript(kScriptedResize,
+              static_cast<WParam>((static_cast<std::uint32_t>(width) & 0xFFFF) |
+                                  ((static_cast<std::uint32_t>(height) & 0xFFFF) << 16)),
+              0, 0);
+}
+
 void focus(bool gained) { addScript(gained ? WM_SETFOCUS : WM_KILLFOCUS, 0, 0, 0); }
 
 void setKeysWhenWaiting(bool on) {
@@ -461,7 +505,12 @@ std::vector<std::string> messageBoxes() {
 std::vector<std::string> drawCalls() {
     auto& s = hs();
     std::lock_guard<std::mutex> g(s.lock);
-    return s.draws;
+    std::vector<std::string> calls;
+    calls.reserve(s.draws.size());
+    for (const DrawRecord& d : s.draws)
+        calls.push_back(std::to_string(d.x) + "," + std::to_string(d.y) + "," + hex(d.fg) + "," + hex(d.bg) + ":" +
+                        d.text);
+    return calls;
 }
 
 std::vector<std::string> pixelCalls() {

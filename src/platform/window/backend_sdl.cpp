@@ -1,9 +1,15 @@
 // The desktop window: SDL2 for the window, events and clipboard, SDL2_ttf
 // for the glyphs, fontconfig to find the face.
 //
-// Drawing goes to a backing surface of the client size, never straight to
-// the screen; the backing surface is copied to the window when a paint ends
-// or, for drawing outside a paint (the pixel scroll), at the next event poll.
+// Drawing on the cells of the console's grid (text, fills and moves that
+// start and end on cell edges) goes to a grid of cells of our own
+// (cell_grid.hpp): writing and scrolling a line then costs a few stores,
+// and the cells that changed are drawn onto a backing surface of the client
+// size only when the window is brought up to date, at most every 30 ms
+// while the program writes and always before a wait. Drawing off the grid
+// draws the grid out first and then goes to the backing surface directly,
+// as everything does from then on. The window shows the backing surface,
+// never anything drawn straight onto it.
 // The caret is inverted over the copied frame, so it never touches the
 // backing pixels. Each character is drawn in its own cell from a cache of
 // white glyphs tinted with the text colour, so the grid stays fixed whatever
@@ -24,6 +30,7 @@
 
 #include "platform/sound/audio.hpp"
 #include "platform/window/backend.hpp"
+#include "platform/window/cell_grid.hpp"
 #include "platform/window/sdl_keys.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/text_input.hpp"
@@ -98,6 +105,11 @@ public:
         if (!hasWayland && std::getenv("SDL_VIDEODRIVER") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // The window surface is shown through the display's own image calls
+        // (shared memory on X11), not through a renderer: with no graphics
+        // driver that renderer is a software GL whose threads each frame
+        // waits for, and a text screen gains nothing from it.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
         // Only a desktop will do: SDL's console and off-screen drivers are
         // no window for a person (the terminal backend serves the console).
@@ -126,14 +138,26 @@ public:
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     }
 
+    // The display is asked for events at most every kInputInterval ms here
+    // (the program polls at every line it writes), and always after a wait.
     void pollEvents() override {
         if (!started_) return;
+        const std::uint64_t now = tickCount();
+        if (now - lastInput_ < kInputInterval) {
+            if (dirty_ && presentDue(now)) present();
+            return;
+        }
+        readEvents(now);
+    }
+
+    void readEvents(std::uint64_t now) {
+        lastInput_ = now;
         SDL_Event ev;
         while (SDL_PollEvent(&ev) == 1) handle(ev);
         // The queue is empty: a wake-up posted from now on needs a push of
         // its own (one lost by a full queue would otherwise block them all).
         wakePending_ = false;
-        if (dirty_) present();
+        if (dirty_ && presentDue(tickCount())) present();
     }
 
     void waitEvents(int milliseconds) override {
@@ -142,7 +166,7 @@ public:
         SDL_Event ev;
         int got = milliseconds < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, milliseconds);
         if (got == 1) handle(ev);
-        pollEvents();
+        readEvents(tickCount());
     }
 
     void wakeUp() override {
@@ -246,6 +270,8 @@ public:
             x = work.left + std::max(0, (work.width() - w) / 2);
             y = work.top + std::max(0, (work.height() - h) / 2);
         }
+        gridOn_ = true;
+        grid_ = CellGrid{};
         window_ = SDL_CreateWindow(cp1252ToUtf8(spec.title).c_str(), x, y, w, h,
                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
         if (window_ == nullptr) return false;
@@ -281,6 +307,7 @@ public:
         dirty_ = false;
         wholeDirty_ = false;
         dirtyRect_ = shownCaret_ = SDL_Rect{0, 0, 0, 0};
+        grid_ = CellGrid{};
     }
 
     void setTitle(const std::string& title) override {
@@ -307,40 +334,44 @@ public:
     void beginPaint() override {}
 
     void endPaint() override {
-        if (dirty_) present();
+        if (dirty_ && presentDue(tickCount())) present();
     }
 
     void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
         if (backing_ == nullptr || text == nullptr || count <= 0) return;
         const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
-        fillRect({x, y, x + cw * count, y + ch}, bg);
-        if (font_ == nullptr) return;
-        SDL_Rect saved;
-        SDL_GetClipRect(backing_, &saved);
-        for (int i = 0; i < count; ++i) {
-            const char32_t cp = cp1252ToUnicode(text[i]);
-            if (cp <= 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0xA0) continue;
-            SDL_Surface* glyph = glyphFor(cp);
-            if (glyph == nullptr) continue;
-            SDL_Rect cell{x + i * cw, y, cw, ch};
-            SDL_SetClipRect(backing_, &cell);
-            SDL_SetSurfaceColorMod(glyph, fg.r, fg.g, fg.b);
-            SDL_Rect dst{cell.x, cell.y, glyph->w, glyph->h};
-            SDL_BlitSurface(glyph, nullptr, backing_, &dst);
+        if (onGrid(x, y)) {
+            grid_.put(x / cw, y / ch, text, count, fg, bg);
+            dirty_ = true;
+            return;
         }
-        SDL_SetClipRect(backing_, &saved);
+        leaveGrid();
+        fillPixels({x, y, x + cw * count, y + ch}, bg);
+        for (int i = 0; i < count; ++i) drawGlyph(text[i], SDL_Rect{x + i * cw, y, cw, ch}, fg);
     }
 
     void fillRect(const Rect& r, Rgb colour) override {
         if (backing_ == nullptr) return;
-        SDL_Rect rect{r.left, r.top, r.width(), r.height()};
-        if (rect.w <= 0 || rect.h <= 0) return;
-        SDL_FillRect(backing_, &rect, SDL_MapRGB(backing_->format, colour.r, colour.g, colour.b));
-        markDirty(rect);
+        if (onGrid(r)) {
+            const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
+            grid_.fill(r.left / cw, r.top / ch, (r.right + cw - 1) / cw, (r.bottom + ch - 1) / ch, colour);
+            dirty_ = true;
+            return;
+        }
+        leaveGrid();
+        fillPixels(r, colour);
     }
 
     void copyPixels(const Rect& src, int dx, int dy) override {
         if (backing_ == nullptr) return;
+        const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
+        if (onGrid(src) && onGrid(dx, dy)) {
+            grid_.move(src.left / cw, src.top / ch, (src.right + cw - 1) / cw, (src.bottom + ch - 1) / ch, dx / cw,
+                       dy / ch);
+            dirty_ = true;
+            return;
+        }
+        leaveGrid();
         // Clip the source to the surface and the destination likewise.
         Rect s = src;
         const int W = backing_->w, H = backing_->h;
@@ -370,6 +401,7 @@ public:
     void captureWindow() override {
         releaseCapture();
         if (backing_ == nullptr) return;
+        drawGrid();
         capture_ = SDL_ConvertSurface(backing_, backing_->format, 0);
     }
 
@@ -438,6 +470,8 @@ public:
     }
 
     bool hasKeyReleases() const override { return true; }
+    // The backing surface and the grid are ours: never covered, never lost.
+    bool keepsContents() const override { return true; }
 
 private:
     struct Caret {
@@ -452,6 +486,66 @@ private:
         if (const Hwnd hwnd = currentWindow())
             sendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
         return info;
+    }
+
+    // Whether a point, or a rectangle, lies on the cell edges of the grid
+    // (a right or bottom edge may also be the surface's own).
+    bool onGrid(int x, int y) const {
+        const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
+        return gridOn_ && cw > 0 && ch > 0 && x >= 0 && y >= 0 && x % cw == 0 && y % ch == 0;
+    }
+    bool onGrid(const Rect& r) const {
+        if (!onGrid(r.left, r.top) || backing_ == nullptr) return false;
+        const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
+        return (r.right % cw == 0 || r.right >= backing_->w) && (r.bottom % ch == 0 || r.bottom >= backing_->h);
+    }
+
+    // The grid's changed cells onto the backing surface: backgrounds in
+    // runs of one colour, then the glyphs. Plain cells are black.
+    void drawGrid() {
+        if (!gridOn_ || backing_ == nullptr || !grid_.changed()) return;
+        const int cw = metrics_.cellWidth, ch = metrics_.cellHeight;
+        grid_.takeChanged([&](int y, const GridCell* cells, int from, int to) {
+            const auto background = [&](int x) { return cells[x].plain ? Rgb{} : cells[x].bg; };
+            for (int x = from; x < to;) {
+                const int start = x;
+                const Rgb bg = background(x);
+                while (x < to && background(x) == bg) ++x;
+                fillPixels({start * cw, y * ch, x * cw, (y + 1) * ch}, bg);
+            }
+            for (int x = from; x < to; ++x)
+                if (!cells[x].plain) drawGlyph(cells[x].byte, SDL_Rect{x * cw, y * ch, cw, ch}, cells[x].fg);
+        });
+    }
+
+    // From now on everything is drawn on the backing surface directly.
+    void leaveGrid() {
+        if (!gridOn_) return;
+        drawGrid();
+        gridOn_ = false;
+    }
+
+    void fillPixels(const Rect& r, Rgb colour) {
+        SDL_Rect rect{r.left, r.top, r.width(), r.height()};
+        if (rect.w <= 0 || rect.h <= 0) return;
+        SDL_FillRect(backing_, &rect, SDL_MapRGB(backing_->format, colour.r, colour.g, colour.b));
+        markDirty(rect);
+    }
+
+    // One character's glyph in its cell, in the text colour.
+    void drawGlyph(std::uint8_t byte, const SDL_Rect& cell, Rgb fg) {
+        if (font_ == nullptr) return;
+        const char32_t cp = cp1252ToUnicode(byte);
+        if (cp <= 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0xA0) return;
+        SDL_Surface* glyph = glyphFor(cp);
+        if (glyph == nullptr) return;
+        SDL_Rect saved;
+        SDL_GetClipRect(backing_, &saved);
+        SDL_SetClipRect(backing_, &cell);
+        SDL_SetSurfaceColorMod(glyph, fg.r, fg.g, fg.b);
+        SDL_Rect dst{cell.x, cell.y, glyph->w, glyph->h};
+        SDL_BlitSurface(glyph, nullptr, backing_, &dst);
+        SDL_SetClipRect(backing_, &saved);
     }
 
     void closeFont() {
@@ -514,6 +608,8 @@ private:
             SDL_FreeSurface(backing_);
         }
         backing_ = fresh;
+        const int cw = std::max(1, metrics_.cellWidth), ch = std::max(1, metrics_.cellHeight);
+        if (gridOn_) grid_.resize((w + cw - 1) / cw, (h + ch - 1) / ch);
         markAllDirty();
     }
 
@@ -534,7 +630,23 @@ private:
     // Copy what changed of the frame (or the magnified view) to the window,
     // then the caret. The caret's old and new places are copied too, so
     // that it leaves no trace.
+    // While the program writes, the window is brought up to date every
+    // kPresentInterval ms, or less often when showing a frame takes the
+    // display long (a busy X server): no more than a third of the time goes
+    // to showing frames.
+    bool presentDue(std::uint64_t now) const {
+        return now - lastPresent_ >= std::max<std::uint64_t>(kPresentInterval, 3 * presentCost_);
+    }
+
     void present() {
+        const std::uint64_t start = tickCount();
+        showFrame();
+        lastPresent_ = tickCount();
+        presentCost_ = lastPresent_ - start;
+    }
+
+    void showFrame() {
+        drawGrid();
         dirty_ = false;
         if (window_ == nullptr || backing_ == nullptr) return;
         SDL_Surface* screen = SDL_GetWindowSurface(window_);
@@ -691,7 +803,15 @@ private:
         }
     }
 
+    static constexpr std::uint64_t kPresentInterval = 30;
+    static constexpr std::uint64_t kInputInterval = 2;
+
     std::atomic<bool> started_{false};
+    CellGrid grid_;
+    bool gridOn_ = true;
+    std::uint64_t lastPresent_ = 0;  // when the last frame was shown
+    std::uint64_t presentCost_ = 0;  // how long showing it took, ms
+    std::uint64_t lastInput_ = 0;
     bool dirty_ = false;       // something waits to be shown
     bool wholeDirty_ = false;  // all of it
     SDL_Rect dirtyRect_{0, 0, 0, 0};

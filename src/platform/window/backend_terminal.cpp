@@ -1,8 +1,16 @@
 // The terminal window: ncurses (wide-character build). One cell of the
 // terminal is one "pixel", so the console's cell is 1 x 1 and its 80 x 25
-// screen maps onto the terminal's top-left corner.
+// screen maps onto the terminal's top-left corner. A terminal with fewer
+// rows than the window asked for shows the rows around the one last
+// written (or the caret's, while it is shown); columns past the terminal's
+// edge are not shown (the console says so).
 //
-// Output: text in Windows-1252 is written as the matching Unicode
+// Output: the console draws into a grid of cells of our own (cell_grid.hpp),
+// so that writing and scrolling a line costs a few stores, whatever the
+// terminal; the rows that changed are handed to ncurses only when the
+// terminal is brought up to date (at most every 30 ms while the program
+// writes, always before a wait), and ncurses sends the terminal its own
+// scrolls. Text in Windows-1252 is written as the matching Unicode
 // characters; colours become colour pairs of the nearest terminal colours,
 // made as they are first needed. The caret is the terminal's cursor.
 //
@@ -34,10 +42,12 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sound/audio.hpp"
 #include "platform/window/backend.hpp"
+#include "platform/window/cell_grid.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/term_keys.hpp"
 
@@ -226,6 +236,7 @@ public:
             // (endOnSignals), which gives the terminal back on the way out.
         }
         instance() = this;
+        mainThread_ = std::this_thread::get_id();
         return true;
     }
 
@@ -239,12 +250,24 @@ public:
         pairs_.clear();
         styles_.clear();
         styleCached_ = false;
+        grid_ = CellGrid{};
+        std::vector<cchar_t>().swap(row_);
         std::vector<std::string>().swap(laterMessages_);
         retired() = this;
     }
 
+    // The terminal is asked for keys at most every kInputInterval ms here
+    // (the program polls at every line it writes; a look costs a system
+    // call), and always after a wait.
     void pollEvents() override {
         if (!active_) return;
+        const std::uint64_t now = tickCount();
+        if (now - lastInput_ >= kInputInterval) readInput(now);
+        if (dirty_ && now - lastPresent_ >= kPresentInterval) present();
+    }
+
+    void readInput(std::uint64_t now) {
+        lastInput_ = now;
         wint_t ch = 0;
         WINDOW* in = input_ != nullptr ? input_ : stdscr;
         for (;;) {
@@ -266,7 +289,6 @@ public:
                 character(static_cast<char32_t>(ch), 0);
             }
         }
-        if (dirty_ && tickCount() - lastPresent_ >= kPresentInterval) present();
     }
 
     void waitEvents(int milliseconds) override {
@@ -284,11 +306,16 @@ public:
         char drain[64];
         while (read(wakePipe_[0], drain, sizeof drain) > 0) {
         }
-        pollEvents();
+        const std::uint64_t now = tickCount();
+        readInput(now);
+        if (dirty_ && now - lastPresent_ >= kPresentInterval) present();
     }
 
     void wakeUp() override {
         if (!active_) return;
+        // The main thread posts only while it is not waiting, and looks at
+        // the queue before it waits.
+        if (std::this_thread::get_id() == mainThread_) return;
         const char one = 1;
         [[maybe_unused]] ssize_t n = write(wakePipe_[1], &one, 1);
     }
@@ -304,10 +331,15 @@ public:
         return s;
     }
 
-    bool createWindow(const WindowSpec&) override {
+    bool createWindow(const WindowSpec& spec) override {
         if (!active_) return false;
         windowOpen_ = true;
+        windowRows_ = std::max(0, spec.height);
+        top_ = 0;
+        focusRow_ = 0;
         erase();
+        grid_.resize(COLS, gridRows());
+        grid_.clear();
         dirty_ = true;
         // The terminal is the window, and it has the keyboard.
         if (Hwnd h = currentWindow()) postMessage(h, WM_SETFOCUS);
@@ -324,7 +356,7 @@ public:
 
     Rect clientRect() override {
         if (!active_) return {};
-        return {0, 0, COLS, LINES};
+        return {0, 0, COLS, gridRows()};
     }
 
     Rect windowRect() override { return clientRect(); }
@@ -341,53 +373,21 @@ public:
 
     void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
         if (!active_ || text == nullptr) return;
-        const Style st = styleFor(fg, bg);
-        for (int i = 0; i < count; ++i) {
-            const int col = x + i;
-            if (y < 0 || y >= LINES || col < 0 || col >= COLS) continue;
-            char32_t cp = cp1252ToUnicode(text[i]);
-            if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) cp = ' ';
-            put(y, col, static_cast<wchar_t>(cp), st);
-        }
+        grid_.put(x, y, text, count, fg, bg);
+        focusRow_ = y;
         dirty_ = true;
     }
 
     void fillRect(const Rect& r, Rgb colour) override {
         if (!active_) return;
-        const Style st = styleFor(colour, colour);
-        for (int y = std::max(0, r.top); y < std::min(r.bottom, LINES); ++y)
-            for (int x = std::max(0, r.left); x < std::min(r.right, COLS); ++x) put(y, x, L' ', st);
+        grid_.fill(r.left, r.top, r.right, r.bottom, colour);
+        if (r.bottom > r.top) focusRow_ = r.bottom - 1;
         dirty_ = true;
     }
 
     void copyPixels(const Rect& src, int dx, int dy) override {
         if (!active_) return;
-        const int w = src.width(), h = src.height();
-        if (w <= 0 || h <= 0) return;
-        // Row by row, each read and written in one call (a scroll moves 24
-        // rows at every line written).
-        const std::size_t stride = static_cast<std::size_t>(w) + 1;  // room for the terminating cell
-        std::vector<cchar_t> cells(stride * static_cast<std::size_t>(h));
-        cchar_t blank;
-        setcchar(&blank, L" ", A_NORMAL, 0, nullptr);
-        for (int r = 0; r < h; ++r) {
-            cchar_t* row = &cells[static_cast<std::size_t>(r) * stride];
-            std::fill(row, row + stride, blank);
-            const int sy = src.top + r;
-            const int from = std::max(0, src.left), to = std::min(COLS, src.left + w);  // [from, to)
-            if (sy < 0 || sy >= LINES || from >= to) continue;
-            std::vector<cchar_t> got(static_cast<std::size_t>(to - from) + 1);
-            const int n = mvwin_wchnstr(stdscr, sy, from, got.data(), to - from);
-            if (n == ERR) continue;
-            std::copy_n(got.begin(), to - from, row + (from - src.left));
-        }
-        for (int r = 0; r < h; ++r) {
-            const int ty = dy + r;
-            if (ty < 0 || ty >= LINES) continue;
-            const int from = std::max(0, dx), to = std::min(COLS, dx + w);
-            if (from >= to) continue;
-            mvwadd_wchnstr(stdscr, ty, from, &cells[static_cast<std::size_t>(r) * stride + (from - dx)], to - from);
-        }
+        grid_.move(src.left, src.top, src.right, src.bottom, dx, dy);
         dirty_ = true;
     }
 
@@ -429,8 +429,9 @@ public:
             laterMessages_.push_back(line);  // after the terminal is restored
         }
         if (!active_) return false;
+        present();
         // The last line, in reverse video, until a key.
-        const int row = LINES - 1;
+        const int row = LINES - 1;  // of the terminal
         std::vector<cchar_t> saved(static_cast<std::size_t>(std::max(0, COLS)));
         for (int c = 0; c < COLS; ++c)
             if (mvwin_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]) == ERR)
@@ -454,10 +455,16 @@ public:
         refresh();
         nodelay(stdscr, FALSE);
         wint_t ch = 0;
-        while (wget_wch(stdscr, &ch) == KEY_CODE_YES && ch == KEY_RESIZE) {
-        }
+        bool resized = false;
+        while (wget_wch(stdscr, &ch) == KEY_CODE_YES && ch == KEY_RESIZE) resized = true;
         nodelay(stdscr, TRUE);
-        for (int c = 0; c < COLS; ++c) mvwadd_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]);
+        if (resized) {
+            // The screen is drawn again for the new size, from the console.
+            keyCode(KEY_RESIZE, 0);
+        } else {
+            for (int c = 0; c < COLS; ++c) mvwadd_wch(stdscr, row, c, &saved[static_cast<std::size_t>(c)]);
+            grid_.markChanged(top_ + row, 0, COLS);
+        }
         present();
         return true;
     }
@@ -481,14 +488,16 @@ private:
         return last;
     }
 
-    static void restoreTerminal() {
-        if (TerminalBackend* t = instance()) t->restore();
+    // showLast: the last screen goes out first, so that it stays in the
+    // terminal (not from a signal handler).
+    static void restoreTerminal(bool showLast = true) {
+        if (TerminalBackend* t = instance()) t->restore(showLast);
     }
 
-    void restore() {
+    void restore(bool showLast = true) {
         // What was written since the last refresh is shown before the
         // terminal is given back: the last screen stays readable.
-        if (active_ && dirty_) present();
+        if (showLast && active_ && dirty_) present();
         if (!active_.exchange(false)) return;
         curs_set(1);
         if (input_ != nullptr) delwin(input_);
@@ -510,11 +519,35 @@ private:
         }
     }
 
-    void put(int y, int x, wchar_t wc, const Style& st) {
-        cchar_t cell;
-        wchar_t s[2] = {wc, 0};
-        setcchar(&cell, s, st.attrs, st.pair, nullptr);
-        mvwadd_wch(stdscr, y, x, &cell);
+    // The changed span of each row of the grid, out to ncurses in one call.
+    void copyOutGrid() {
+        if (grid_.cols() != COLS || grid_.rows() != gridRows()) grid_.resize(COLS, gridRows());
+        // The rows shown: as few moves as keep the row of interest in sight.
+        const int focus = caretShown_ ? caretY_ : focusRow_;
+        int top = top_;
+        if (focus < top) top = focus;
+        if (focus >= top + LINES) top = focus - LINES + 1;
+        top = std::clamp(top, 0, std::max(0, grid_.rows() - LINES));
+        if (top != top_) {
+            top_ = top;
+            grid_.markAllChanged();
+        }
+        grid_.takeChanged([&](int y, const GridCell* cells, int from, int to) {
+            if (y < top_ || y >= top_ + LINES) return;
+            row_.resize(static_cast<std::size_t>(to - from) + 1);
+            for (int x = from; x < to; ++x) {
+                const GridCell& c = cells[x];
+                Style st;
+                wchar_t text[2] = {L' ', 0};
+                if (!c.plain) {
+                    st = styleFor(c.fg, c.bg);
+                    const char32_t cp = cp1252ToUnicode(c.byte);
+                    if (cp >= 0x20 && !(cp >= 0x7F && cp < 0xA0)) text[0] = static_cast<wchar_t>(cp);
+                }
+                setcchar(&row_[static_cast<std::size_t>(x - from)], text, st.attrs, st.pair, nullptr);
+            }
+            mvwadd_wchnstr(stdscr, y - top_, from, row_.data(), to - from);
+        });
     }
 
     // The style of a colour pair; the nearest-colour search runs once per
@@ -561,8 +594,9 @@ private:
         dirty_ = false;
         lastPresent_ = tickCount();
         if (!active_) return;
-        if (caretShown_ && caretY_ >= 0 && caretY_ < LINES && caretX_ >= 0 && caretX_ < COLS)
-            wmove(stdscr, caretY_, caretX_);
+        copyOutGrid();
+        if (caretShown_ && caretY_ >= top_ && caretY_ < top_ + LINES && caretX_ >= 0 && caretX_ < COLS)
+            wmove(stdscr, caretY_ - top_, caretX_);
         wrefresh(stdscr);
     }
 
@@ -578,6 +612,8 @@ private:
     void keyCode(int code, std::uint8_t extraMods) {
         if (code == KEY_RESIZE) {
             erase();
+            grid_.resize(COLS, gridRows());
+            grid_.markAllChanged();
             dirty_ = true;
             if (Hwnd h = currentWindow()) {
                 postMessage(h, WM_SIZE, 0,
@@ -598,10 +634,13 @@ private:
     }
 
     static constexpr std::uint64_t kPresentInterval = 30;
+    static constexpr std::uint64_t kInputInterval = 2;
 
     SCREEN* screen_ = nullptr;
     WINDOW* input_ = nullptr;
     std::uint64_t lastPresent_ = 0;
+    std::uint64_t lastInput_ = 0;
+    std::thread::id mainThread_;
     std::atomic<bool> active_{false};
     int wakePipe_[2] = {-1, -1};
     int colours_ = 0;
@@ -611,12 +650,18 @@ private:
     bool dirty_ = false;
     bool caretExists_ = false, caretShown_ = false;
     int caretX_ = 0, caretY_ = 0;
+    int windowRows_ = 0;  // asked for by the window
+    int top_ = 0;         // the grid's row shown on the terminal's first
+    int focusRow_ = 0;    // the row last drawn
+    int gridRows() const { return std::max(LINES, windowRows_); }
     std::map<int, short> pairs_;
     std::unordered_map<std::uint64_t, Style> styles_;
     bool styleCached_ = false;
     std::uint64_t lastStyleKey_ = 0;
     Style lastStyle_;
     KeyTable keys_;
+    CellGrid grid_;
+    std::vector<cchar_t> row_;  // one row on its way out
     std::vector<std::string> laterMessages_;
     StderrCapture stderr_;
 };

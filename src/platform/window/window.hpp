@@ -153,6 +153,10 @@ void typeText(const std::string& text);  // one typeKey per byte
 void mouse(std::uint32_t message, int x, int y);  // WM_MOUSEMOVE, WM_RBUTTON*
 void closeButton();
 void focus(bool gained);
+// The user gives the window a new outer size: it takes it when the event
+// is handed out, and the window gets WM_SIZE (the client size in lParam,
+// width in the low 16 bits) and is invalidated, as on the desktop.
+void resize(int width, int height);
 // Scripted keys are handed out as messages by the next peek. With
 // keysWhenWaiting, they are held back until the program waits for a
 // message without a time limit (waitMessage), and each such wait lets one
@@ -182,7 +186,7 @@ std::pair<int, int> fontAsked();
 // Every drawText since the last clear, for tests of painting, as
 // "x,y,fg,bg:text": pixel position, colours as six lower-case hex digits
 // (rrggbb), the Windows-1252 text. The screen's own buffers are read through
-// the console.
+// the console. Each list keeps at least the newest 65536 calls.
 std::vector<std::string> drawCalls();
 // The other drawing since the last clear: "fill l,t,r,b rrggbb",
 // "copy l,t,r,b to x,y", "capture", "stretch l,t,r,b", "release".
