@@ -39,6 +39,22 @@ std::uint32_t nearestMark(const Database& db, const Diphone& d, double s) {
     return lo;
 }
 
+// Adds one grain, src[j] (src[-j] played backwards) shaped by the window,
+// into dst[from..to]: the left half by stepL, the right by stepR. The
+// product of a window step (a float) and a sample is exact as a double, so
+// taking it in float rounds it once, as the double's conversion did; the
+// offset runs as an exact double beside the integer one.
+template <bool reverse>
+void addGrain(float* dst, const std::int16_t* src, const float* hann, long from, long to, double stepL, double stepR) {
+    long j = from;
+    for (double back = static_cast<double>(-from); j <= to && j < 0; ++j, back -= 1) {
+        dst[j] += hann[static_cast<long>(back * stepL)] * static_cast<float>(src[reverse ? -j : j]);
+    }
+    for (double ahead = static_cast<double>(j); j <= to; ++j, ahead += 1) {
+        dst[j] += hann[static_cast<long>(ahead * stepR)] * static_cast<float>(src[reverse ? -j : j]);
+    }
+}
+
 }  // namespace
 
 void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::vector<float>& out,
@@ -132,10 +148,8 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
         const std::int16_t* src = db.samples.data() + d.first + m;
         const double stepL = wl > 0 ? kWindowSteps / wl : 0, stepR = wr > 0 ? kWindowSteps / wr : 0;
         float* dst = out.data() + centre;
-        for (long j = from; j <= to; ++j) {
-            const double w = hann[static_cast<std::size_t>(j < 0 ? -j * stepL : j * stepR)];
-            dst[j] += static_cast<float>(w * src[reverse ? -j : j]);
-        }
+        if (reverse) addGrain<true>(dst, src, hann.data(), from, to, stepL, stepR);
+        else addGrain<false>(dst, src, hann.data(), from, to, stepL, stepR);
         t += std::max(period, 2.0);
     }
 }
