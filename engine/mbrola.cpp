@@ -160,9 +160,9 @@ bool pairReady(int a, int b) {
 
 // A sample as the output holds it: clamped, then rounded half away from
 // zero as lround does, without its library call (the conversion of every
-// sample made this the engine's costliest line). Every step is exact below
-// 2^24, so the result is lround's to the bit.
-// A float (the volume at 1) takes the same steps in float, exact as well.
+// sample made this the engine's costliest line). Within the clamped range
+// every step is exact, in double and in float (the volume at 1), so the
+// result is lround's to the bit.
 template <class Real>
 std::int16_t toSample(Real v) {
     if (!(v == v)) return 0;  // NaN, as lround's result would truncate
