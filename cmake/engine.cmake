@@ -18,7 +18,11 @@ target_link_options(mbrola PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/engi
 set_target_properties(mbrola PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
   LINK_DEPENDS ${CMAKE_SOURCE_DIR}/engine/exports.map)
-install(TARGETS mbrola LIBRARY DESTINATION lib)
+# A versioned name, libmbrola.so.1, as a library in the loader's folders
+# must have; the build tree keeps the plain libmbrola.so beside it, and the
+# dlopen lookup takes either.
+set_target_properties(mbrola PROPERTIES SOVERSION 1)
+install(TARGETS mbrola LIBRARY DESTINATION lib NAMELINK_SKIP)
 
 find_library(SAMPLERATE_LIB samplerate REQUIRED)
 set(QUORIL_TIRELTTS_DIR ${QUORIL_SHARE_DIR}/tireltts)

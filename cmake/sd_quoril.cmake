@@ -14,8 +14,6 @@ if(TARGET sd_quoril)
   endif()
   install(TARGETS sd_quoril RUNTIME DESTINATION ${QUORIL_SPEECHD_MODULE_DIR})
   install(FILES ${CMAKE_SOURCE_DIR}/data/package/quoril.conf DESTINATION /etc/speech-dispatcher/modules)
-  install(FILES ${CMAKE_SOURCE_DIR}/data/package/sd_quoril.1 DESTINATION share/man/man1)
-  install(FILES ${CMAKE_SOURCE_DIR}/data/package/sd_quoril.1 DESTINATION share/man/pt_BR/man1)
   # The voice's engine library, data and settings are installed with the
   # converter's; the module needs them at INIT.
   if(TARGET enginedata)

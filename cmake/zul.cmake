@@ -1,6 +1,4 @@
-# The batch tool zul: installed beside convzul, with its Portuguese manual page.
+# The batch tool zul: installed beside convzul (its manual page goes with the others).
 if(TARGET zul)
   install(TARGETS zul RUNTIME DESTINATION bin)
-  install(FILES ${CMAKE_SOURCE_DIR}/data/package/zul.1 DESTINATION share/man/man1)
-  install(FILES ${CMAKE_SOURCE_DIR}/data/package/zul.1 DESTINATION share/man/pt_BR/man1)
 endif()

@@ -43,6 +43,17 @@ std::uint32_t nearestMark(const Database& db, const Diphone& d, double s) {
     return lo;
 }
 
+// The index of the diphone's first mark after source position s
+// (markCount when there is none).
+std::uint32_t firstMarkAfter(const Database& db, const Diphone& d, double s) {
+    std::uint32_t lo = 0, hi = d.markCount;
+    while (lo < hi) {
+        const std::uint32_t mid = (lo + hi) / 2;
+        if (markPos(db, d, mid) <= s) lo = mid + 1; else hi = mid;
+    }
+    return lo;
+}
+
 // Adds dst[j] += window(x) * src[j] (src[-j] played backwards) for j from
 // j to end - 1, the window's position x moving by dx (1 or -1) a sample:
 // hann[x * step], cut toward zero. The product of a window step (a float)
@@ -96,6 +107,7 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
     // Phone edges in output samples, rounded from the running total so the
     // whole is exactly the sum of the durations.
     double totalMs = 0;
+    const int silence = db.phoneme("_");
     scr.parts.clear();
     scr.pitchTime.clear();
     scr.pitchHz.clear();
@@ -113,10 +125,16 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
         const double inLen = in ? in->cutEnd - in->boundary : 0;
         const double lvLen = lv ? lv->boundary - lv->cutStart : 0;
         const double split = inLen + lvLen > 0 ? start + (end - start) * inLen / (inLen + lvLen) : end;
+        // In a silence phone, the sound that leads in keeps its pace from
+        // the start, the sound that leads out keeps it up to the end.
+        const int inAnchor = in && silence >= 0 && in->right == static_cast<std::uint32_t>(silence) ? 1 : 0;
+        const int lvAnchor = lv && silence >= 0 && lv->left == static_cast<std::uint32_t>(silence) ? -1 : 0;
         if (split > start)
-            scr.parts.push_back({start, split, in ? double(in->boundary) : 0, in ? double(in->cutEnd) : 0, p.enter});
+            scr.parts.push_back(
+                {start, split, in ? double(in->boundary) : 0, in ? double(in->cutEnd) : 0, p.enter, inAnchor});
         if (end > split)
-            scr.parts.push_back({split, end, lv ? double(lv->cutStart) : 0, lv ? double(lv->boundary) : 0, p.leave});
+            scr.parts.push_back(
+                {split, end, lv ? double(lv->cutStart) : 0, lv ? double(lv->boundary) : 0, p.leave, lvAnchor});
     }
     const std::size_t n = static_cast<std::size_t>(std::round(totalMs * perMs));
     out.assign(n, 0.0f);
@@ -142,6 +160,7 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
     int lastDiphone = -1;
     std::uint32_t lastMark = 0;
     bool reversedLast = false;
+    double lastCentre = -1e9;  // where the last grain went
     double t = 0;
     while (t < static_cast<double>(n)) {
         while (pi + 1 < scr.parts.size() && t >= scr.parts[pi].outEnd) ++pi;
@@ -153,15 +172,32 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
             continue;
         }
         const Diphone& d = db.diphones[static_cast<std::size_t>(part.diphone)];
-        const double span = part.outEnd - part.outStart;
-        const double s = part.srcStart + (span > 0 ? (t - part.outStart) * (part.srcEnd - part.srcStart) / span : 0);
-        const std::uint32_t k = nearestMark(db, d, s);
+        const double span = part.outEnd - part.outStart, srcSpan = part.srcEnd - part.srcStart;
+        // Paced: the recording plays as it is, one grain at each recorded
+        // mark of the part, the first one after the last grain made (so the
+        // pitch marks of the phone before leave no gap), then silence.
+        const bool paced = part.anchor != 0 && span > srcSpan;
+        std::uint32_t k;
+        if (paced) {
+            const double shift = part.anchor > 0 ? part.outStart - part.srcStart : part.outEnd - part.srcEnd;
+            k = firstMarkAfter(db, d, std::max(lastCentre - shift, part.srcStart - 0.5));
+            if (k == d.markCount || markPos(db, d, k) > part.srcEnd || markPos(db, d, k) + shift >= part.outEnd) {
+                t = std::max(t + 1, part.outEnd);
+                lastDiphone = -1;
+                continue;
+            }
+            t = markPos(db, d, k) + shift;
+        } else {
+            k = nearestMark(db, d, part.srcStart + (span > 0 ? (t - part.outStart) * srcSpan / span : 0));
+        }
         const std::uint32_t m = markPos(db, d, k);
         const bool voiced = (db.marks[d.firstMark + k] & kVoicedBit) != 0;
         const double before = k > 0 ? m - markPos(db, d, k - 1) : db.period;
         const double after = k + 1 < d.markCount ? markPos(db, d, k + 1) - m : db.period;
         double wl = before, wr = after;
-        if (voiced) {
+        if (paced) {
+            period = after;
+        } else if (voiced) {
             wl = std::min(wl, period);
             wr = std::min(wr, period);
         } else {
@@ -169,13 +205,14 @@ void synthesise(const Database& db, const std::vector<SynthPhone>& phones, std::
         }
         wl = std::min(wl, static_cast<double>(m));
         wr = std::min(wr, static_cast<double>(d.count - 1 - m));
-        const bool reverse = !voiced && part.diphone == lastDiphone && k == lastMark && !reversedLast;
+        const bool reverse = !voiced && !paced && part.diphone == lastDiphone && k == lastMark && !reversedLast;
         if (reverse) wl = wr = std::min(wl, wr);
         reversedLast = reverse;
         lastDiphone = part.diphone;
         lastMark = k;
 
         const long centre = std::lround(t);
+        lastCentre = t;
         const long from = std::max(-static_cast<long>(wl) + 1, -centre);
         const long to = std::min(static_cast<long>(wr) - 1, static_cast<long>(n) - 1 - centre);
         const std::int16_t* src = db.samples.data() + d.first + m;

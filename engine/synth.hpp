@@ -16,6 +16,14 @@
 // grain taken twice in a row is played backwards, so that stretched noise
 // does not turn into a buzz at the mark rate.
 //
+// A silence phone does not stretch the recording that leads into it or out
+// of it: the end of the sound before a pause (the half-diphone from the
+// last phone into silence) plays at its own pace from the pause's start and
+// is followed by silence, and the start of the sound after a pause likewise
+// ends at the pause's end. Stretched, the few periods of a fading voice
+// would be repeated at the pitch rate through the whole pause, a creak of
+// isolated pulses.
+//
 // The pitch curve joins the targets linearly across phone boundaries and is
 // flat before the first target and after the last; without targets it is
 // the database's own pitch. The output holds exactly the sum of the
@@ -42,6 +50,7 @@ struct SynthScratch {
     struct Part {
         double outStart, outEnd, srcStart, srcEnd;
         int diphone;
+        int anchor;  // 0 stretched over the part; 1 at its own pace from the start; -1 ending at the end
     };
     std::vector<Part> parts;
 };

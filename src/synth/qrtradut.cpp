@@ -24,9 +24,16 @@
 // Unstressed units of three or more characters lose the cut length from
 // their end (never going below the minimum length); that is how the speeds
 // differ.
+//
+// Units are cut from running speech and are cut shorter still, so they
+// rarely end or begin at rest. Where sound meets silence (a word pause, a
+// punctuation pause, the start and end of an utterance or of an image) its
+// last or first 3 ms are faded to or from silence in place: no length
+// changes, and no step into or out of silence clicks.
 #include "synth/qrtradut.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -46,6 +53,7 @@ constexpr std::size_t maxSpec = 12;
 constexpr std::size_t maxName = 12;
 constexpr std::size_t maxDirectory = 80;
 constexpr std::size_t maxBaseName = 8;
+constexpr std::size_t fadeSamples = sampleRate * 3 / 1000;
 
 struct State {
     // parameters
@@ -65,6 +73,7 @@ struct State {
     // the image
     std::vector<std::uint8_t> image;
     std::size_t offset = headerSize;
+    bool silent = true;  // what was appended last is silence (or nothing yet)
     int mode = 1;
     // counting
     Stats stats;
@@ -116,8 +125,28 @@ std::string withSeparator(std::string dir) {
 
 // ---- the image ----
 
+// Scales count samples toward silence (128): in, the first ones from
+// silence; out, the last ones to silence.
+void fade(std::uint8_t* p, std::size_t count, bool in) {
+    for (std::size_t j = 0; j < count; ++j) {
+        std::uint8_t& v = in ? p[j] : p[count - 1 - j];
+        const double g = static_cast<double>(j + 1) / static_cast<double>(fadeSamples + 1);
+        v = static_cast<std::uint8_t>(128 + std::lround((v - 128) * g));
+    }
+}
+
+// The sound before a silence ends at rest.
+void fadeOutTail() {
+    State& s = st();
+    if (s.silent) return;
+    const std::size_t n = std::min(fadeSamples, s.offset - headerSize);
+    fade(s.image.data() + s.offset - n, n, false);
+    s.silent = true;
+}
+
 void flush() {
     State& s = st();
+    fadeOutTail();
     if (s.offset == headerSize) return;
     speaking::writeWaveHeader(s.image.data(), static_cast<std::uint32_t>(s.offset - headerSize),
                               sampleRate, 1, 8);
@@ -130,14 +159,27 @@ void append(const std::uint8_t* bytes, std::size_t count) {
     State& s = st();
     // A unit never fills more than one image.
     count = std::min(count, imageSize - headerSize - 1);
+    if (count == 0) return;
     if (s.offset + count >= imageSize) flush();
     std::copy(bytes, bytes + count, s.image.begin() + static_cast<std::ptrdiff_t>(s.offset));
     s.offset += count;
     s.stats.samples += count;
 }
 
+// Sound: after a silence it starts from rest.
+void appendSound(const std::uint8_t* bytes, std::size_t count) {
+    State& s = st();
+    const std::size_t at = s.offset;
+    append(bytes, count);
+    if (s.offset == at) return;
+    const std::size_t start = s.offset - std::min(count, imageSize - headerSize - 1);  // after a flush too
+    if (s.silent) fade(s.image.data() + start, std::min(fadeSamples, s.offset - start), true);
+    s.silent = false;
+}
+
 void silence(int samples) {
     static const std::vector<std::uint8_t> block(100, 128);
+    if (samples / 100 > 0) fadeOutTail();
     for (int i = 0; i < samples / 100; ++i) append(block.data(), block.size());
 }
 
@@ -146,7 +188,7 @@ void noise() {
     std::uint8_t bytes[noiseLength];
     std::uniform_int_distribution<int> value(88, 167);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(value(s.random));
-    append(bytes, sizeof bytes);
+    appendSound(bytes, sizeof bytes);
 }
 
 // ---- fetching units ----
@@ -171,7 +213,7 @@ bool appendDiphone(std::string name, int mode, double factor) {
     s.readBuffer.resize(count);
     if (std::fseek(s.data, static_cast<long>(e.offset), SEEK_SET) != 0) return true;
     const std::size_t got = std::fread(s.readBuffer.data(), 1, count, s.data);
-    append(s.readBuffer.data(), got);
+    appendSound(s.readBuffer.data(), got);
     return true;
 }
 
@@ -210,7 +252,7 @@ bool appendRecorded(const std::string& name) {
     in.read(reinterpret_cast<char*>(s.readBuffer.data()), static_cast<std::streamsize>(length));
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got == 0) return false;
-    append(s.readBuffer.data(), got);
+    appendSound(s.readBuffer.data(), got);
     return true;
 }
 
@@ -480,6 +522,7 @@ void synthesize(const std::string& phonetic, bool noPunctuationPauses) {
     State& s = st();
     if (s.image.size() != imageSize) s.image.assign(imageSize, 128);
     s.offset = headerSize;
+    s.silent = true;
     s.mode = 1;
     std::size_t pos = 0;
     while (pos < phonetic.size()) {

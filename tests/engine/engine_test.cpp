@@ -370,3 +370,38 @@ TEST_F(EngineTest, DescriptionRenamingAndParser) {
 }
 
 }  // namespace
+
+// An utterance's sound dies away after its last vowel and stays away: once
+// the voice has fallen 40 dB below its loudest (2 ms windows), nothing rises
+// above that again, not even the few isolated pitch pulses a stretched,
+// fading recording would give through the final pause (a creak).
+TEST_F(EngineTest, UtterancesEndWithoutIsolatedPulses) {
+    const char* endings[] = {
+        "_ 150 50 120\nm 70 50 127\nw 79 80 134\nin 159\nt 116\nu 130 50 93\n_ 400 50 93\n_ 150\n",
+        "_ 150\na 110 50 114\nt 80\nen 115\ns 98\nan 174 80 114\nw 79 50 93\n_ 400 50 93\n_ 150 50 120\n_ 150\n",
+        "_ 150\nk 80\na 160 80 120\nz 90\na 120 50 60\n_ 400 50 60\n",
+        "_ 150\ns 90\nO 160 80 110\nl 120 50 70\n_ 300 50 70\n",
+        "_ 150\nt 80\nr 35\ne 170 80 120\nS 100\n_ 300 50 80\n",
+    };
+    constexpr std::size_t window = kRate / 500;
+    for (const char* lines : endings) {
+        SCOPED_TRACE(lines);
+        const std::vector<short> out = speak(lines);
+        std::vector<double> level;
+        for (std::size_t i = 0; i + window <= out.size(); i += window) {
+            double sum = 0;
+            for (std::size_t j = i; j < i + window; ++j) sum += static_cast<double>(out[j]) * out[j];
+            level.push_back(std::sqrt(sum / window));
+        }
+        ASSERT_FALSE(level.empty());
+        const double peak = *std::max_element(level.begin(), level.end());
+        std::size_t k = level.size();
+        while (k > 0 && level[k - 1] < 0.1 * peak) --k;  // k: past the last loud window
+        while (k < level.size() && level[k] >= 0.01 * peak) ++k;
+        ASSERT_LT(k, level.size()) << "the sound never dies away";
+        const double after = *std::max_element(level.begin() + static_cast<long>(k), level.end());
+        EXPECT_LT(after, 0.01 * peak) << "a pulse " << 20 * std::log10(after / peak) << " dB at "
+                                      << std::max_element(level.begin() + static_cast<long>(k), level.end()) - level.begin()
+                                      << " of " << level.size() << " windows";
+    }
+}

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: built by CPack from this build,
 # unpacked into a scratch root, its metadata checked, and the installed
-# program run in a terminal through one conversion. Then `make install`
-# into a DESTDIR and `make uninstall` leave nothing behind. Skips (77)
-# without cpack, dpkg-deb or tmux.
+# program run in a terminal through one conversion; lintian finds no error
+# in it. Then `make install` into a DESTDIR and `make uninstall` leave
+# nothing behind. Skips (77) without cpack, dpkg-deb, lintian or tmux.
 set -u
 
 build=$(cd "${QUORIL_BUILD_DIR:-build}" && pwd)
-for tool in cpack dpkg-deb tmux; do
+for tool in cpack dpkg-deb lintian tmux; do
     command -v $tool >/dev/null 2>&1 || { echo "skip: $tool is not installed"; exit 77; }
 done
 [ -x "$build/convzul" ] || { echo "skip: $build/convzul is not built"; exit 77; }
@@ -32,16 +32,36 @@ for dep in xdg-utils espeak-ng-data libsdl2; do
     grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 dpkg-deb -e "$deb" "$work/control"
-grep -qx /etc/quoril/QUORIL.INI "$work/control/conffiles" || fail "QUORIL.INI is not a configuration file"
+for conf in /etc/quoril/QUORIL.INI /etc/quoril/registry.reg; do
+    grep -qx "$conf" "$work/control/conffiles" || fail "$conf is not a configuration file"
+done
+
+# Lintian as Debian judges a package: no error. Its warnings are shown.
+lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log"; fail "lintian finds errors"; }
+grep '^W:' "$work/lintian.log"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/convzul usr/share/applications/convzul.desktop usr/share/man/man1/convzul.1 \
-         usr/share/man/pt_BR/man1/convzul.1 etc/quoril/QUORIL.INI usr/share/quoril/som/letras/_65.wav; do
+for f in usr/bin/convzul usr/share/applications/convzul.desktop usr/share/icons/hicolor/scalable/apps/convzul.svg \
+         etc/quoril/QUORIL.INI usr/share/quoril/som/letras/_65.wav usr/share/doc/convzul/LEIAME.html; do
     [ -e "$root/$f" ] || fail "the package lacks /$f"
+done
+# Every program a user runs has its manual page, in both folders.
+for bin in "$root"/usr/bin/*; do
+    for dir in man1 pt_BR/man1; do
+        [ -f "$root/usr/share/man/$dir/$(basename "$bin").1.gz" ] || fail "no manual page $dir/$(basename "$bin").1.gz"
+    done
 done
 ls "$root"/usr/share/quoril/som/difones/*.IND >/dev/null 2>&1 || fail "the package lacks the diphone database"
 grep -q '^Exec=.*convzul' "$root/usr/share/applications/convzul.desktop" || fail "the desktop entry does not start convzul"
+# The guide a screen reader reads: real tables with header cells, and the
+# anchors its own links point to.
+html="$root/usr/share/doc/convzul/LEIAME.html"
+grep -q '<th>Tecla</th>' "$html" || fail "LEIAME.html has no key tables"
+for anchor in $(grep -o 'href="#[^"]*"' "$html" | sed 's/href="#//; s/"$//' | sort -u); do
+    grep -q "id=\"$anchor\"" "$html" || fail "LEIAME.html links to #$anchor, which it lacks"
+done
 
 # The scratch root stands for /: its settings name it.
 sed -i "s#/usr/share/quoril#$root/usr/share/quoril#g" "$root/etc/quoril/QUORIL.INI"

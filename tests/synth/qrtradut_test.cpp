@@ -1,6 +1,6 @@
 // The diphone synthesizer on a small database made here: every unit holds
 // one sample value, so the sound written tells which units played and for
-// how long.
+// how long (once the fades at the edges of silence are undone).
 #include "synth/qrtradut.hpp"
 
 #include <gtest/gtest.h>
@@ -119,7 +119,33 @@ protected:
     std::vector<std::pair<int, std::size_t>> say(const std::string& phonetic, bool noPauses = false) {
         images_.clear();
         qrtradut::synthesize(phonetic, noPauses);
-        return runs(samples());
+        return runs(unfaded());
+    }
+
+    // All samples written, with the fades at the edges of silence (the
+    // first and last 3 ms of each stretch of sound in an image) undone: the
+    // units here hold one value each, which the sample beside a fade gives.
+    Bytes unfaded() const {
+        constexpr std::size_t fade = qrtradut::sampleRate * 3 / 1000;
+        Bytes out;
+        for (const Bytes& image : images_) {
+            Bytes s(image.begin() + 44, image.end());
+            for (std::size_t i = 0; i < s.size();) {
+                if (s[i] == 128) {
+                    ++i;
+                    continue;
+                }
+                std::size_t end = i;
+                while (end < s.size() && s[end] != 128) ++end;
+                if (end - i > 2 * fade) {
+                    std::fill(s.begin() + static_cast<long>(i), s.begin() + static_cast<long>(i + fade), s[i + fade]);
+                    std::fill(s.begin() + static_cast<long>(end - fade), s.begin() + static_cast<long>(end), s[end - fade - 1]);
+                }
+                i = end;
+            }
+            out.insert(out.end(), s.begin(), s.end());
+        }
+        return out;
     }
 
     support::TempDir tmp_{"quoril_synth"};

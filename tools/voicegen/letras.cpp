@@ -38,7 +38,7 @@ constexpr double kToneSeconds = 0.150;
 constexpr double kRampSeconds = 0.005;
 // Change a recipe when the way its recordings are made changes: every
 // recording of that kind is then made again.
-constexpr const char* kSpeechRecipe = "espeak-ng pt-br 165 wpm, fir31 4800, trim 400, peak 29000 x3;";
+constexpr const char* kSpeechRecipe = "espeak-ng pt-br 165 wpm, fir31 4800, trim 400 5/5 ms, peak 29000 x3;";
 constexpr const char* kToneRecipe = "dtmf 150 ms 0.4+0.4 ramp 5 ms;";
 constexpr const char* kStampName = ".voicegen-letras";
 
@@ -123,7 +123,9 @@ std::vector<std::uint8_t> dialTone(double low, double high) {
 std::vector<std::uint8_t> spoken(const std::string& text) {
     std::vector<std::int16_t> s = voicegen::speak(text);
     if (voicegen::espeakRate() == 2 * static_cast<int>(kRate)) s = voicegen::halveRate(s);
-    s = voicegen::trimSilence(s, 400, kRate / 200, kRate / 50);
+    // 5 ms kept at either end: a recording's silent tail would lengthen
+    // every pause that follows it (the pause after a punctuation mark's name).
+    s = voicegen::trimSilence(s, 400, kRate / 200, kRate / 200);
     voicegen::normalise(s, 29000, 3.0);
     return voicegen::toUnsigned8(s);
 }

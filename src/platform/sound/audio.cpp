@@ -9,6 +9,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -30,10 +31,12 @@ constexpr int wantedFrames = 256;
 constexpr int wantedRate = 48000;
 
 struct Output {
-    // Guards everything here, the device's opening included: the speech
-    // runtimes play from threads of their own. The audio callback holds it
-    // while it mixes.
+    // Guards everything here: the speech runtimes play from threads of
+    // their own. The audio callback holds it while it mixes (inside SDL's
+    // device lock), so no SDL audio call is made while it is held.
     std::recursive_mutex lock;
+    // Serialises opening (the SDL calls), and is never taken by the callback.
+    std::mutex openLock;
     SDL_AudioDeviceID device = 0;
     bool subsystem = false;
     int rate = 0, frames = 0;
@@ -46,7 +49,7 @@ struct Output {
     std::vector<std::uint8_t> loopImage;
     PcmFormat loopFormat;
     std::size_t loopOffset = 0, loopLength = 0, loopPos = 0;
-    Resampler loopResampler;
+    Source loopSource;
 
     // The beep, rendered at the output rate; beepPos past the end is silence.
     std::vector<float> beepWave;
@@ -74,28 +77,37 @@ bool wantSdl() {
     return !(c && std::string(c) == "headless");
 }
 
+// The looping sound; a stopped or replaced one fades out in its source.
 void mixLoop(Output& o, float* mix, int frames) {
-    if (o.loopLength == 0) return;
     const std::uint8_t* data = o.loopImage.data() + o.loopOffset;
-    int fb = o.loopFormat.frameBytes();
-    std::size_t whole = o.loopLength / static_cast<std::size_t>(fb) * static_cast<std::size_t>(fb);
-    if (whole == 0) return;
-    double step = static_cast<double>(o.loopFormat.rate) / o.rate;
-    o.loopResampler.mix(mix, frames, step, [&](float& l, float& r) {
-        if (o.loopPos + static_cast<std::size_t>(fb) > whole) o.loopPos = 0;
+    const auto fb = static_cast<std::size_t>(std::max(o.loopFormat.frameBytes(), 1));
+    const std::size_t whole = o.loopLength / fb * fb;
+    if (whole == 0 && o.loopSource.idle()) return;
+    o.loopSource.mix(mix, frames, [&](float& l, float& r) {
+        if (whole == 0) return false;
+        if (o.loopPos + fb > whole) o.loopPos = 0;
         decodeFrame(data + o.loopPos, o.loopFormat, l, r);
-        o.loopPos += static_cast<std::size_t>(fb);
+        o.loopPos += fb;
         return true;
     });
+}
+
+std::uint64_t steadyNanos() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
 }
 
 void callback(void*, Uint8* stream, int len) {
     Output& o = out();
     std::lock_guard<std::recursive_mutex> guard(o.lock);
+    // Taken with the lock held, so a block written just before counts from
+    // after its writing.
+    const std::uint64_t start = steadyNanos();
     int frames = len / static_cast<int>(2 * sizeof(float));
     auto* mix = reinterpret_cast<float*>(stream);
     std::fill(mix, mix + 2 * frames, 0.0f);
-    if (o.wavePull) o.wavePull(mix, frames, o.rate);
+    if (o.wavePull) o.wavePull(mix, frames, o.rate, start);
     mixLoop(o, mix, frames);
     for (int i = 0; i < frames && o.beepPos < o.beepWave.size(); ++i, ++o.beepPos) {
         mix[2 * i] += o.beepWave[o.beepPos];
@@ -107,7 +119,8 @@ void callback(void*, Uint8* stream, int len) {
 void closeAtExit() {
     Output& o = out();
     if (o.device) {
-        SDL_CloseAudioDevice(o.device);
+        SDL_CloseAudioDevice(o.device);  // waits for the audio thread to end
+        std::lock_guard<std::recursive_mutex> guard(o.lock);
         o.device = 0;
     }
     if (o.subsystem) {
@@ -156,8 +169,8 @@ bool parseImage(const std::vector<std::uint8_t>& img, PcmFormat& f, std::size_t&
 
 bool openOutput() {
     Output& o = out();
-    std::lock_guard<std::recursive_mutex> guard(o.lock);
-    if (o.device) return true;
+    std::lock_guard<std::mutex> opening(o.openLock);
+    if (outputOpen()) return true;
     if (!wantSdl()) return false;
     if (o.failedOnce && tickCount() - o.failedAt < 2000) return false;
     if (!o.exitHooked) {
@@ -167,15 +180,17 @@ bool openOutput() {
         std::atexit(closeAtExit);
         o.exitHooked = true;
     }
+    auto failed = [&o] {
+        std::lock_guard<std::recursive_mutex> guard(o.lock);
+        o.error = SDL_GetError();
+        o.failedOnce = true;
+        o.failedAt = tickCount();
+        return false;
+    };
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "convzul");
     if (!o.subsystem) {
         silenceAlsa();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            o.error = SDL_GetError();
-            o.failedOnce = true;
-            o.failedAt = tickCount();
-            return false;
-        }
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return failed();
         o.subsystem = true;
     }
     SDL_AudioSpec want{}, have{};
@@ -184,20 +199,20 @@ bool openOutput() {
     want.channels = 2;
     want.samples = wantedFrames;
     want.callback = callback;
+    // The device opens paused: the callback does not run before it is
+    // started below, so the fields it reads are set first.
     SDL_AudioDeviceID dev =
         SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-    if (dev == 0) {
-        o.error = SDL_GetError();
-        o.failedOnce = true;
-        o.failedAt = tickCount();
-        return false;
+    if (dev == 0) return failed();
+    {
+        std::lock_guard<std::recursive_mutex> guard(o.lock);
+        o.error.clear();
+        o.rate = have.freq;
+        o.frames = have.samples;
+        o.device = dev;
+        o.beepPos = o.beepWave.size();
+        o.loopSource.clear();
     }
-    o.error.clear();
-    o.rate = have.freq;
-    o.frames = have.samples;
-    o.device = dev;
-    o.beepPos = o.beepWave.size();
-    o.loopResampler.reset();
     SDL_PauseAudioDevice(dev, 0);
     return true;
 }
@@ -244,7 +259,9 @@ void playSoundLoop(const std::uint8_t* image, std::size_t size) {
     o.loopOffset = playable ? off : 0;
     o.loopLength = playable ? len : 0;
     o.loopPos = 0;
-    o.loopResampler.reset();
+    // The sound that was looping fades out as the new one starts.
+    o.loopSource.cut();
+    if (playable && o.rate > 0) o.loopSource.setRates(f.rate, o.rate, f.channels, kernelFromEnvironment());
     unlockOutput();
 }
 
@@ -253,7 +270,7 @@ void stopSoundLoop() {
     lockOutput();
     o.loopImage.clear();
     o.loopLength = 0;
-    o.loopResampler.reset();
+    o.loopSource.cut();
     unlockOutput();
 }
 

@@ -1,15 +1,19 @@
 // Inside the platform layer: the shared SDL audio output and the pieces the
 // sound sources share. The output runs at the device's rate as stereo
-// floats; every source (the wave-out blocks, the looping sound, the beep)
-// is decoded and resampled by linear interpolation into it, and the audio
-// callback adds them up. Sources are changed, from whatever thread, only
-// with the output locked; their pulls run on the audio thread with it
-// locked. Opening the output takes the same lock.
+// floats; every source (the wave-out blocks, the looping sound) is decoded
+// and band-limited to it by a resampler of its own (resampler.hpp), the
+// beep is made at the output's rate, and the audio callback adds them up.
+// Sources are changed, from whatever thread, only with the output locked;
+// their pulls run on the audio thread with it locked, inside SDL's own
+// device lock. So no SDL audio call is ever made with the output locked:
+// opening is serialised by a lock of its own, which the callback never
+// takes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/sound/resampler.hpp"
 #include "platform/sound/waveout.hpp"
 
 namespace platform::audio::detail {
@@ -40,50 +44,9 @@ inline void decodeFrame(const std::uint8_t* p, const PcmFormat& f, float& l, flo
     }
 }
 
-// Linear-interpolation resampler over a pulled stream of source frames.
-// fetch(l, r) answers the next source frame, or false when there is none
-// for now; the stream then fades to silence within one source frame and
-// starts afresh when frames come again.
-class Resampler {
-public:
-    void reset() { active_ = false; }
-
-    // Adds frames into mix (interleaved stereo); step = source rate / output rate.
-    template <class Fetch>
-    void mix(float* mix, int frames, double step, Fetch&& fetch) {
-        if (active_ && !haveB_) haveB_ = fetch(bl_, br_);
-        for (int i = 0; i < frames; ++i) {
-            if (!active_) {
-                if (!fetch(al_, ar_)) return;
-                active_ = true;
-                frac_ = 0;
-                haveB_ = fetch(bl_, br_);
-            }
-            float l = haveB_ ? bl_ : 0.0f, r = haveB_ ? br_ : 0.0f;
-            mix[2 * i] += al_ + (l - al_) * static_cast<float>(frac_);
-            mix[2 * i + 1] += ar_ + (r - ar_) * static_cast<float>(frac_);
-            frac_ += step;
-            while (frac_ >= 1.0) {
-                frac_ -= 1.0;
-                if (!haveB_ && !(haveB_ = fetch(bl_, br_))) {
-                    active_ = false;
-                    break;
-                }
-                al_ = bl_;
-                ar_ = br_;
-                haveB_ = fetch(bl_, br_);
-            }
-        }
-    }
-
-private:
-    bool active_ = false, haveB_ = false;
-    double frac_ = 0;
-    float al_ = 0, ar_ = 0, bl_ = 0, br_ = 0;
-};
-
-// Opens the shared output if it is not open (main thread). False when there
-// is no usable sound output; a failed attempt is not repeated for 2 s.
+// Opens the shared output if it is not open. False when there is no usable
+// sound output; a failed attempt is not repeated for 2 s. Never called with
+// the output locked.
 bool openOutput();
 bool outputOpen();
 int outputRate();
@@ -92,8 +55,10 @@ void lockOutput();
 void unlockOutput();
 
 // The wave-out device's pull: adds `frames` output frames into mix. Runs on
-// the audio thread with the output locked. Null removes it.
-using Pull = void (*)(float* mix, int frames, int outputRate);
+// the audio thread with the output locked; startNanos is the steady-clock
+// time the callback began (when the buffer's first frame was made). Null
+// removes it.
+using Pull = void (*)(float* mix, int frames, int outputRate, std::uint64_t startNanos);
 void setWavePull(Pull pull);
 
 }  // namespace platform::audio::detail
@@ -116,6 +81,8 @@ Device& sdlDevice();
 Device& testDevice();
 Device& fileDevice();
 bool fileDeviceOpen();  // useFileDevice named a file not yet finished
-void noteBlockStart();  // the SDL device: a block's first sample went out
+// The SDL device: the first sample of a block goes out at this steady-clock
+// time (nanoseconds).
+void noteBlockStart(std::uint64_t nanos);
 
 }  // namespace platform::waveout::detail

@@ -127,8 +127,10 @@ void fileSilence(int milliseconds);
 // the file and gives the device back. False when any write failed.
 bool finishFileDevice();
 
-// The steady-clock time (nanoseconds) at which the SDL device handed the
-// first sample of the most recently started block to the output, or 0.
+// The steady-clock time (nanoseconds) at which the first sample of the most
+// recently started block went to the SDL output, or 0: when the audio
+// callback began the buffer that holds it, plus its place in that buffer
+// (the resampler's delay included).
 std::uint64_t lastBlockStartNanos();
 // The SDL output's buffer size in sample frames and its rate (0 before the
 // output is open).

@@ -1,10 +1,12 @@
 // The wave-out device on the shared SDL output. Written blocks wait in a
-// queue; the audio callback pulls their frames in order through a resampler
-// and, once a block's last frame has gone to the output, marks it done and
-// posts MM_WOM_DONE to the window named at opening. One handle may be open
-// at a time; a second open answers MMSYSERR_ALLOCATED.
+// queue; the audio callback pulls their frames in order through one
+// resampler, so consecutive blocks join without a seam, and once it has
+// taken a block's last frame it marks the block done and posts MM_WOM_DONE
+// to the window named at opening. One handle may be open at a time; a second
+// open answers MMSYSERR_ALLOCATED. Closing lets the resampler ring out; a
+// reset or a change of format fades what is sounding out within 3 ms.
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <deque>
 
 #include "platform/sound/audio_output.hpp"
@@ -22,7 +24,7 @@ struct SdlWave {
     PcmFormat format;
     std::deque<WaveHdr*> queue;
     std::size_t pos = 0;  // byte offset in the front block
-    audio::detail::Resampler resampler;
+    audio::detail::Source source;
     std::atomic<std::uint64_t> lastStart{0};
 };
 
@@ -42,17 +44,20 @@ void finishFront(SdlWave& w) {
     postMessage(w.window, MM_WOM_DONE, w.handle, reinterpret_cast<LParam>(h));
 }
 
-void pull(float* mix, int frames, int outputRate) {
+void pull(float* mix, int frames, int outputRate, std::uint64_t startNanos) {
     SdlWave& w = wave();
-    if (w.handle == 0 || outputRate <= 0) return;
-    std::size_t fb = static_cast<std::size_t>(w.format.frameBytes());
-    double step = static_cast<double>(w.format.rate) / outputRate;
-    w.resampler.mix(mix, frames, step, [&](float& l, float& r) {
+    if (outputRate <= 0 || (w.queue.empty() && w.source.idle())) return;
+    const std::size_t fb = static_cast<std::size_t>(std::max(w.format.frameBytes(), 1));
+    const audio::detail::Resampler& playing = w.source.playing();
+    w.source.mix(mix, frames, [&](float& l, float& r) {
         while (!w.queue.empty()) {
             WaveHdr* h = w.queue.front();
             std::size_t usable = h->data ? h->bufferLength / fb * fb : 0;
             if (w.pos + fb <= usable) {
-                if (w.pos == 0) noteBlockStart();
+                // The frame taken now goes out once the filter has reached it.
+                if (w.pos == 0)
+                    noteBlockStart(startNanos + static_cast<std::uint64_t>(
+                                                    (playing.position() + playing.latencyFrames()) * 1e9 / outputRate));
                 audio::detail::decodeFrame(h->data + w.pos, w.format, l, r);
                 w.pos += fb;
                 return true;
@@ -67,18 +72,23 @@ class SdlDevice : public Device {
 public:
     MmResult open(HWaveOut* out, const WaveFormat& f, Hwnd window) override {
         if (!audio::detail::formatSupported(f)) return WAVERR_BADFORMAT;
+        // The output opens (SDL calls) before the output is locked.
+        if (!audio::detail::openOutput()) return MMSYSERR_NODRIVER;
+        const int rate = audio::detail::outputRate();
+        const audio::detail::Kernel kernel = audio::detail::kernelFromEnvironment();
         // The test for a free device and the taking of it are one step:
         // two threads opening at once get one handle between them.
         Guard g;
         SdlWave& w = wave();
         if (w.handle != 0) return MMSYSERR_ALLOCATED;
-        if (!audio::detail::openOutput()) return MMSYSERR_NODRIVER;
         w.handle = ++w.lastHandle;
         w.window = window;
         w.format = {static_cast<int>(f.samplesPerSec), f.bitsPerSample, f.channels};
         w.queue.clear();
         w.pos = 0;
-        w.resampler.reset();
+        // The same format carries on from the sound before, still ringing
+        // out; another one fades it.
+        w.source.setRates(w.format.rate, rate, w.format.channels, kernel);
         audio::detail::setWavePull(pull);
         *out = w.handle;
         return MMSYSERR_NOERROR;
@@ -115,7 +125,7 @@ public:
         if (!valid(dev)) return MMSYSERR_INVALHANDLE;
         SdlWave& w = wave();
         while (!w.queue.empty()) finishFront(w);
-        w.resampler.reset();
+        w.source.cut();
         return MMSYSERR_NOERROR;
     }
 
@@ -125,7 +135,6 @@ public:
         SdlWave& w = wave();
         if (!w.queue.empty()) return WAVERR_STILLPLAYING;
         w.handle = 0;
-        w.resampler.reset();
         return MMSYSERR_NOERROR;
     }
 
@@ -144,11 +153,7 @@ Device& sdlDevice() {
     return d;
 }
 
-void noteBlockStart() {
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
-    wave().lastStart.store(
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
-}
+void noteBlockStart(std::uint64_t nanos) { wave().lastStart.store(nanos); }
 
 }  // namespace platform::waveout::detail
 

@@ -49,6 +49,29 @@ std::vector<fs::path> searchDirs() {
     return {exeDir, exeDir.parent_path() / "lib", fs::path(QUORIL_INSTALL_LIBDIR)};
 }
 
+// An installed library carries its version in its name (libmbrola.so.1)
+// and has no plain libmbrola.so beside it: the highest version in the
+// folder is taken.
+fs::path versionedFile(const fs::path& dir, const std::string& file) {
+    std::error_code ec;
+    fs::path best;
+    unsigned long bestVersion = 0;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (!entry.starts_with(file + ".")) continue;
+        const std::string digits = entry.substr(file.size() + 1);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const unsigned long version = std::strtoul(digits.c_str(), nullptr, 10);
+        std::error_code typeEc;
+        if (!fs::is_regular_file(it->path(), typeEc)) continue;
+        if (best.empty() || version > bestVersion) {
+            best = it->path();
+            bestVersion = version;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 std::string libraryFile(const std::string& name) {
@@ -59,6 +82,10 @@ std::string libraryFile(const std::string& name) {
         if (dir.empty()) continue;
         const fs::path candidate = dir / file;
         if (fs::is_regular_file(candidate, ec)) return candidate.string();
+        if (file.ends_with(".so")) {
+            const fs::path versioned = versionedFile(dir, file);
+            if (!versioned.empty()) return versioned.string();
+        }
     }
     return {};
 }

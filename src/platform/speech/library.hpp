@@ -2,7 +2,8 @@
 // is asked for by its Windows name ("mbrola.dll") and its entry points are
 // bound by name. "NAME.dll" stands for our own libNAME.so, looked for
 // beside the running program, then in the library folder of an installed
-// system (../lib beside the program, then the install prefix's lib). The
+// system (../lib beside the program, then the install prefix's lib); where
+// a folder has no plain libNAME.so, its highest libNAME.so.N is taken. The
 // environment variable QUORIL_LIBDIR, or setLibraryDirectory, names the
 // one folder to look in instead (tests, benchmarks).
 #pragma once

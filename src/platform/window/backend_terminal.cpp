@@ -495,6 +495,9 @@ private:
     }
 
     void restore() {
+        // What was written since the last refresh is shown before the
+        // terminal is given back: the last screen stays readable.
+        if (active_ && dirty_) present();
         if (!active_.exchange(false)) return;
         curs_set(1);
         if (input_ != nullptr) delwin(input_);

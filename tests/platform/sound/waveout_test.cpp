@@ -1,20 +1,26 @@
 // The wave-out devices themselves: the Windows rules for headers and handles
-// on the test device, and the SDL device on SDL's dummy driver (no sound
-// hardware needed), and no device at all.
+// on the test device, the SDL device on SDL's dummy and disk drivers (no
+// sound hardware needed), and no device at all.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "platform/sound/audio.hpp"
+#include "platform/sound/audio_output.hpp"
 #include "platform/system/messages.hpp"
 #include "platform/system/system.hpp"
 #include "platform/sound/waveout.hpp"
 #include "sound/qrwav.hpp"
 #include "sound/wav_builder.hpp"
+#include "support/wav_check.hpp"
 
 using namespace platform;
 
@@ -232,6 +238,95 @@ TEST_F(WaveOutTest, SdlDeviceOpenIsOneStepAcrossThreads) {
     b.join();
     if (opened.load() == 0) GTEST_SKIP() << "SDL's dummy audio driver did not open";
     EXPECT_EQ(overlaps.load(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The SDL output through SDL's disk driver, which writes what it plays to a
+// file: a sound split into blocks of odd sizes comes out sample for sample
+// as the same sound in one block, for each format.
+TEST_F(WaveOutTest, SdlDeviceJoinsBlocksOfOddSizesWithoutASeam) {
+    if (waveout::outputRate() > 0) GTEST_SKIP() << "the output is already open on another driver";
+    const std::string file = ::testing::TempDir() + "quoril_disk_audio.f32";
+    std::remove(file.c_str());
+    ::setenv("QUORIL_AUDIO", "sdl", 1);
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    if (!audio::available()) GTEST_SKIP() << "SDL's disk audio driver did not open";
+    const auto fileFrames = [&] { return std::filesystem::exists(file) ? std::filesystem::file_size(file) / 8 : 0; };
+    // Waits until the output has played `frames` more frames.
+    const auto playedOn = [&](std::uintmax_t frames) {
+        const std::uintmax_t until = fileFrames() + frames;
+        for (int i = 0; i < 2000 && fileFrames() < until; ++i) waitMessageFor(5);
+    };
+    struct Case {
+        WaveFormat format;
+    };
+    const Case cases[] = {{pcm(11025, 8, 1)}, {pcm(16000, 16, 1)}, {pcm(22050, 16, 2)}};
+    const std::uint32_t oddFrames[] = {1, 2, 3, 5, 127, 1001, 2999};
+    for (const Case& c : cases) {
+        const std::uint32_t frameBytes = c.format.blockAlign, frames = c.format.samplesPerSec / 2;
+        std::vector<std::uint8_t> data(frames * frameBytes);
+        for (std::uint32_t i = 0; i < frames * c.format.channels; ++i) {
+            const double v = 0.6 * std::sin(2 * M_PI * (300 + 0.01 * i) * i / c.format.samplesPerSec);
+            if (c.format.bitsPerSample == 8) {
+                data[i] = static_cast<std::uint8_t>(128 + std::lround(127 * v));
+            } else {
+                const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(32767 * v)));
+                data[2 * i] = static_cast<std::uint8_t>(s);
+                data[2 * i + 1] = static_cast<std::uint8_t>(s >> 8);
+            }
+        }
+        for (bool split : {false, true}) {
+            std::vector<WaveHdr> h;
+            std::uint32_t at = 0;
+            for (std::uint32_t n : oddFrames) {
+                if (!split) break;
+                h.push_back(WaveHdr{data.data() + at * frameBytes, n * frameBytes});
+                at += n;
+            }
+            h.push_back(WaveHdr{data.data() + at * frameBytes, (frames - at) * frameBytes});
+            HWaveOut dev = 0;
+            ASSERT_EQ(waveOutOpen(&dev, WAVE_MAPPER, &c.format, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+            // All blocks are queued before the callback may take the first.
+            audio::detail::lockOutput();
+            for (auto& x : h) {
+                EXPECT_EQ(waveOutPrepareHeader(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+                EXPECT_EQ(waveOutWrite(dev, &x, sizeof(WaveHdr)), MMSYSERR_NOERROR);
+            }
+            audio::detail::unlockOutput();
+            EXPECT_EQ(takeNotices(h.size(), 10000).size(), h.size());
+            for (auto& x : h) waveOutUnprepareHeader(dev, &x, sizeof(WaveHdr));
+            EXPECT_EQ(waveOutClose(dev), MMSYSERR_NOERROR);
+            playedOn(9600);  // 200 ms of silence after each sound
+        }
+    }
+    // The file: one stretch of sound per play, between long silences.
+    const std::vector<std::uint8_t> bytes = support::fileBytes(file);
+    std::vector<float> out(bytes.size() / 4);
+    std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    std::vector<std::vector<float>> sounds;
+    std::size_t quiet = 1 << 20;
+    for (std::size_t i = 0; i + 1 < out.size(); i += 2) {
+        const bool silent = out[i] == 0 && out[i + 1] == 0;
+        if (!silent && quiet >= 4800) sounds.emplace_back();
+        quiet = silent ? quiet + 1 : 0;
+        if (!sounds.empty() && quiet < 4800) sounds.back().insert(sounds.back().end(), {out[i], out[i + 1]});
+    }
+    ASSERT_EQ(sounds.size(), 2 * std::size(cases));
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].format.samplesPerSec);
+        auto& whole = sounds[2 * k];
+        auto& split = sounds[2 * k + 1];
+        // Trailing silence inside a stretch is not part of the sound.
+        for (auto* s : {&whole, &split})
+            while (!s->empty() && s->back() == 0) s->pop_back();
+        EXPECT_GT(whole.size(), 2u * 48000 / 2 - 200);
+        EXPECT_TRUE(whole == split) << "the split sound differs from the whole one";
+    }
+    std::remove(file.c_str());
 }
 
 }  // namespace
