@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -160,8 +161,12 @@ bool parseDatabase(const std::uint8_t* data, std::size_t size, Database& db, std
         }
     }
     db.samples.resize(nSamples);
-    for (std::uint32_t i = 0; i < nSamples; ++i, r.at += 2)
-        db.samples[i] = static_cast<std::int16_t>(data[r.at] | data[r.at + 1] << 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (nSamples > 0) std::memcpy(db.samples.data(), data + r.at, std::size_t{nSamples} * 2);
+    } else {
+        for (std::uint32_t i = 0; i < nSamples; ++i, r.at += 2)
+            db.samples[i] = static_cast<std::int16_t>(data[r.at] | data[r.at + 1] << 8);
+    }
     return true;
 }
 

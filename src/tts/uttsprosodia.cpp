@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/window/window.hpp"
 #include "tts/ttschars.hpp"
@@ -39,11 +41,13 @@ struct Keyword {
 
 struct State {
     std::vector<Duration> durations;
+    std::unordered_map<std::string, int> durationOf;  // the first entry of each name
     std::vector<Keyword> keywords;
     std::vector<PatternRule> patterns;
     int hertz = 230;
     int tabHertz[10] = {};
     std::vector<std::string> diphones;  // sorted without case
+    std::unordered_set<std::string> diphoneKeys;  // the same in capitals, for lookups
     bool haveDiphones = false;
     std::string prevPhoneme = "_";
     std::string currentPhoneme;
@@ -181,6 +185,7 @@ void reset() {
 
 bool loadProsody(const std::string& fileName) {
     state.durations.clear();
+    state.durationOf.clear();
     state.keywords.clear();
     state.patterns.clear();
     state.hertz = 230;
@@ -206,7 +211,10 @@ bool loadProsody(const std::string& fileName) {
             show(cp1252("Configuração da prosódia: fonema errado: ") + line);
             d.ms = 100;
         }
-        if (state.durations.size() < durationCapacity) state.durations.push_back(std::move(d));
+        if (state.durations.size() < durationCapacity) {
+            state.durationOf.try_emplace(d.name, d.ms);
+            state.durations.push_back(std::move(d));
+        }
     }
 
     if (!sectionLines(lines, "[CHAVES]", section)) {
@@ -377,6 +385,7 @@ bool loadDiphoneList(const std::string& fileName) {
     }
     std::sort(state.diphones.begin(), state.diphones.end(),
               [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
+    for (const std::string& d : state.diphones) state.diphoneKeys.insert(ttschars::upper(d));
     state.haveDiphones = true;
     return true;
 }
@@ -384,21 +393,19 @@ bool loadDiphoneList(const std::string& fileName) {
 void freeDiphoneList() {
     state.diphones.clear();
     state.diphones.shrink_to_fit();
+    state.diphoneKeys = {};
     state.haveDiphones = false;
 }
 
 std::size_t diphoneCount() { return state.diphones.size(); }
 
-bool hasDiphone(const std::string& pair) {
-    auto it = std::lower_bound(state.diphones.begin(), state.diphones.end(), pair,
-                               [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
-    return it != state.diphones.end() && compareNoCase(*it, pair) == 0;
-}
+// Equal without case is equal in capitals: a hash lookup, not a bisection
+// of case-blind comparisons (most of the timing stage's time).
+bool hasDiphone(const std::string& pair) { return state.diphoneKeys.count(ttschars::upper(pair)) > 0; }
 
 int phonemeDuration(const std::string& name) {
-    for (const Duration& d : state.durations)
-        if (d.name == name) return d.ms;
-    return 100;
+    const auto it = state.durationOf.find(name);
+    return it == state.durationOf.end() ? 100 : it->second;
 }
 
 TextList buildPhoLines(const TextList& phonemes, double durationFactor, double pitchFactor) {

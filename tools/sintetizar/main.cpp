@@ -7,13 +7,17 @@
 // looked up in the registry as the built-in voice does
 // (SOFTWARE\TCTS\Mbrola\databases\NAME); without QUORIL_WINDIR the registry
 // file of the build tree (etc/registry.reg beside the program) is read.
-// Unknown phonemes and missing diphones are replaced, never fatal.
+// Unknown phonemes and missing diphones are replaced, never fatal. The
+// sound is streamed to the file as it is made, so memory stays flat however
+// long the input: a file gets its sizes in the header at the end, a pipe
+// keeps 0xFFFFFFFF there, which streaming readers take as "up to the end".
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -48,9 +52,40 @@ std::string resolveDatabase(const std::string& name) {
     return std::filesystem::is_regular_file(beside) ? beside.string() : name;
 }
 
-void put(std::vector<std::uint8_t>& h, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) h.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+constexpr std::size_t headerBytes = 44;
+constexpr std::uint32_t unknownSize = 0xFFFFFFFFu;  // "up to the end", for a pipe
+
+// The 44-byte header of 16-bit mono PCM; unknownSize keeps both sizes so.
+void header(std::uint8_t* h, std::uint32_t rate, std::uint32_t dataBytes) {
+    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) h[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    std::memcpy(h, "RIFFxxxxWAVEfmt ", 16);
+    put(4, dataBytes == unknownSize ? unknownSize : dataBytes + 36, 4);
+    put(16, 16, 4), put(20, 1, 2), put(22, 1, 2), put(24, rate, 4), put(28, rate * 2, 4), put(32, 2, 2);
+    put(34, 16, 2);
+    std::memcpy(h + 36, "data", 4);
+    put(40, dataBytes, 4);
 }
+
+// Samples go to the file as the engine makes them; a file that can seek
+// gets its sizes in the header at the end.
+struct WaveOut {
+    std::FILE* file = nullptr;
+    bool seekable = false, failed = false;
+    std::uint64_t bytes = 0;
+    std::vector<std::uint8_t> le;  // little-endian bytes of one read
+
+    void write(const short* s, int n) {
+        le.resize(2 * static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            le[2 * i] = static_cast<std::uint8_t>(s[i]);
+            le[2 * i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(s[i]) >> 8);
+        }
+        if (!failed && std::fwrite(le.data(), 1, le.size(), file) != le.size()) failed = true;
+        bytes += le.size();
+    }
+};
 
 }  // namespace
 
@@ -81,58 +116,58 @@ int main(int argc, char** argv) {
     if (freq) setFreq_MBR(freq);
     setVolumeRatio_MBR(volume);
 
-    std::string input;
-    if (args[1] == "-") {
-        input.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        std::ifstream in(args[1], std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "sintetizar: cannot read %s\n", args[1].c_str());
-            return 1;
-        }
-        input.assign(std::istreambuf_iterator<char>(in), {});
+    std::FILE* in = args[1] == "-" ? stdin : std::fopen(args[1].c_str(), "rb");
+    if (!in) {
+        std::fprintf(stderr, "sintetizar: cannot read %s\n", args[1].c_str());
+        return 1;
     }
-    std::vector<std::int16_t> samples;
+    WaveOut out;
+    out.file = args[2] == "-" ? stdout : std::fopen(args[2].c_str(), "wb");
+    if (!out.file) {
+        std::fprintf(stderr, "sintetizar: cannot write %s\n", args[2].c_str());
+        return 1;
+    }
+    out.seekable = std::fseek(out.file, 0, SEEK_CUR) == 0;
+    const int rate = getFreq_MBR();
+    std::uint8_t h[headerBytes];
+    header(h, static_cast<std::uint32_t>(rate), unknownSize);
+    if (std::fwrite(h, 1, headerBytes, out.file) != headerBytes) out.failed = true;
+
     std::vector<short> buf(16000);
     auto drain = [&] {
-        int n;
-        while ((n = read_MBR(buf.data(), static_cast<int>(buf.size()))) > 0) samples.insert(samples.end(), buf.begin(), buf.begin() + n);
+        for (int n; (n = read_MBR(buf.data(), static_cast<int>(buf.size()))) > 0;) out.write(buf.data(), n);
     };
-    // Line by line, reporting what the engine refuses and going on.
-    std::size_t start = 0;
-    while (start < input.size()) {
-        std::size_t end = input.find('\n', start);
-        end = end == std::string::npos ? input.size() : end + 1;
-        std::string line = input.substr(start, end - start);
-        if (write_MBR(line.data()) < 0) {
+    // Line by line, reporting what the engine refuses and going on. A line
+    // longer than the piece read at once reaches the engine in pieces, which
+    // it joins (and refuses whole when it is too long).
+    std::vector<char> piece(65536);
+    while (std::fgets(piece.data(), static_cast<int>(piece.size()), in)) {
+        if (write_MBR(piece.data()) < 0) {
             char text[512];
             lastErrorStr_MBR(text, sizeof text);
             std::fprintf(stderr, "sintetizar: %s\n", text);
         }
         drain();
-        start = end;
     }
+    const bool readFailed = std::ferror(in) != 0;
+    if (in != stdin) std::fclose(in);
     flush_MBR();
     drain();
-    const int rate = getFreq_MBR();
     close_MBR();
 
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::vector<std::uint8_t> h{'R', 'I', 'F', 'F'};
-    put(h, 36 + bytes, 4);
-    for (char c : std::string("WAVEfmt ")) h.push_back(static_cast<std::uint8_t>(c));
-    put(h, 16, 4), put(h, 1, 2), put(h, 1, 2), put(h, static_cast<std::uint32_t>(rate), 4);
-    put(h, static_cast<std::uint32_t>(rate) * 2, 4), put(h, 2, 2), put(h, 16, 2);
-    for (char c : std::string("data")) h.push_back(static_cast<std::uint8_t>(c));
-    put(h, bytes, 4);
-    for (std::int16_t s : samples) put(h, static_cast<std::uint16_t>(s), 2);
-    if (args[2] == "-") {
-        std::fwrite(h.data(), 1, h.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+    if (out.seekable && !out.failed) {
+        header(h, static_cast<std::uint32_t>(rate),
+               static_cast<std::uint32_t>(std::min<std::uint64_t>(out.bytes, unknownSize - 36)));
+        if (std::fseek(out.file, 0, SEEK_SET) != 0 || std::fwrite(h, 1, headerBytes, out.file) != headerBytes)
+            out.failed = true;
     }
-    std::ofstream out(args[2], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(h.data()), static_cast<long>(h.size()));
-    if (!out) {
+    if (std::fflush(out.file) != 0) out.failed = true;
+    if (out.file != stdout && std::fclose(out.file) != 0) out.failed = true;
+    if (readFailed) {
+        std::fprintf(stderr, "sintetizar: cannot read %s\n", args[1].c_str());
+        return 1;
+    }
+    if (out.failed) {
         std::fprintf(stderr, "sintetizar: cannot write %s\n", args[2].c_str());
         return 1;
     }
