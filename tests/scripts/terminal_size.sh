@@ -16,7 +16,8 @@ windir=$(cd "$build" && pwd)/etc
 work=$(mktemp -d)
 sock="convzul-size-$$"
 trap 'tmux -L "$sock" kill-server >/dev/null 2>&1; rm -rf "$work"' EXIT
-for i in $(seq 1 40); do printf 'linha %d do texto\r\n' "$i"; done > "$work/texto.txt"
+# Blank lines first (nothing to say), then the lines that must stay in sight.
+for i in $(seq 1 40); do if [ "$i" -le 34 ]; then printf '\r\n'; else printf 'linha %d do texto\r\n' "$i"; fi; done > "$work/texto.txt"
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 echo "set -g alternate-screen off" > "$work/tmux.conf"
@@ -55,7 +56,7 @@ wait_for "Conversor de arquivos para formato ZUL" 20
 tmux -L "$sock" resize-window -t 0 -x 80 -y 6
 sleep 0.5
 keys "saida.zul"
-wait_for "Ok, convertido" 60
+wait_for "Ok, convertido" 120
 pane | grep -qF "linha 40 do texto" || fail "the last line written is not in sight"
 end=$((SECONDS + 60))
 until [ -s "$work/rc" ]; do [ $SECONDS -lt $end ] || fail "the program did not end"; sleep 0.2; done

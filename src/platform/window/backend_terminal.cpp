@@ -374,14 +374,18 @@ public:
     void drawText(int x, int y, const std::uint8_t* text, int count, Rgb fg, Rgb bg) override {
         if (!active_ || text == nullptr) return;
         grid_.put(x, y, text, count, fg, bg);
-        focusRow_ = y;
+        // Blanks do not move the rows shown: a repaint draws every row down
+        // to the last, and the last row with text is where writing goes on.
+        if (std::any_of(text, text + std::max(0, count), [](std::uint8_t b) { return b != ' '; })) focusRow_ = y;
         dirty_ = true;
     }
 
     void fillRect(const Rect& r, Rgb colour) override {
         if (!active_) return;
         grid_.fill(r.left, r.top, r.right, r.bottom, colour);
-        if (r.bottom > r.top) focusRow_ = r.bottom - 1;
+        // A fill's first row is where writing goes on (a scrolled screen's
+        // new last row, a cleared screen's top).
+        if (r.bottom > r.top) focusRow_ = r.top;
         dirty_ = true;
     }
 
@@ -652,7 +656,7 @@ private:
     int caretX_ = 0, caretY_ = 0;
     int windowRows_ = 0;  // asked for by the window
     int top_ = 0;         // the grid's row shown on the terminal's first
-    int focusRow_ = 0;    // the row last drawn
+    int focusRow_ = 0;    // the row text was last drawn on
     int gridRows() const { return std::max(LINES, windowRows_); }
     std::map<int, short> pairs_;
     std::unordered_map<std::uint64_t, Style> styles_;
