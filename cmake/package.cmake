@@ -51,6 +51,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz
   DEPENDS ${CMAKE_BINARY_DIR}/package/changelog VERBATIM)
 list(APPEND QUORIL_DOC_OUTPUTS ${CMAKE_BINARY_DIR}/package/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/package/changelog.gz DESTINATION ${QUORIL_DOC_DIR})
+# What lintian warns of by design, each with its reason.
+install(FILES ${CMAKE_SOURCE_DIR}/data/package/lintian-overrides DESTINATION share/lintian/overrides RENAME convzul)
 
 # The HTML guide, by Debian's python3-markdown (the system's python, which
 # has it, before any other on the PATH).
