@@ -11,9 +11,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "corpus.hpp"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -21,18 +22,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    std::ifstream in(argv[1], std::ios::binary);
-    std::vector<std::string> lines;
     std::size_t words = 0;
-    for (std::string line; std::getline(in, line);) {
-        bool inWord = false;
-        for (char c : line) {
-            const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-            if (!blank && !inWord) ++words;
-            inWord = !blank;
-        }
-        lines.push_back(std::move(line));
-    }
+    const std::vector<std::string> lines = bench::readCorpus(argv[1], words);
     if (espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT) < 0 ||
         espeak_SetVoiceByName("pt-br") != EE_OK) {
         std::fprintf(stderr, "bench_espeak_phonemes: espeak-ng does not start with pt-br\n");

@@ -11,9 +11,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "corpus.hpp"
 
 #include "platform/system/system.hpp"
 #include "servers/tirel.hpp"
@@ -39,18 +40,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_tts_words: cannot load the voice files from %s\n", dir.c_str());
         return 1;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    std::vector<std::string> lines;
     std::size_t words = 0;
-    for (std::string line; std::getline(in, line);) {
-        bool inWord = false;
-        for (char c : line) {
-            const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-            if (!blank && !inWord) ++words;
-            inWord = !blank;
-        }
-        lines.push_back(std::move(line));
-    }
+    const std::vector<std::string> lines = bench::readCorpus(argv[1], words);
     const double pace = servers::tirel::durationFactorFor(0);
     double best = 1e100;
     std::size_t engineLines = 0;
