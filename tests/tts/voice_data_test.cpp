@@ -117,6 +117,25 @@ TEST_F(VoiceData, WordsReadAsBrazilianPortuguese) {
     }
 }
 
+// English words of Brazilian documents, from the exception file's loan words:
+// a plural finds its singular, a hyphenated word its parts, and HOMEM is not
+// HOME with an M.
+TEST_F(VoiceData, LoanWordsReadAsBraziliansSayThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"design", "dZ i z >a j n i"},
+        {"marketing", "m >a r k e tS in"},
+        {"feedback", "f i dZ i b >E k i"},
+        {"home office", "R >o w m i >O f i s i"},
+        {"streaming", "i s t r >i m in"},
+        {"podcast", "p >O dZ i k a s tS i"},
+        {"games", "g >e j m i s2"},
+        {"e-book", "i b >u k i"},
+        {"shopping", "S >O p in"},
+        {"homem", ">o m en j"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(word(text), expected) << text;
+}
+
 TEST_F(VoiceData, SentenceGivesPlausibleEngineLines) {
     const List lines = uttsprosodia::buildPhoLines(phonemes(w("O Dr. Silva chegou às 14h30 do dia 1º de março.")), 1.0, 1.0);
     std::string comments;
