@@ -1,6 +1,7 @@
 // The braille display: the table of cells, the stretch of the cursor's row
 // the display shows and its panning and line keys, braille typed on it, its
 // routing keys, and the BrlAPI key codes those come from.
+#include <algorithm>
 #include <set>
 
 #include "console/console_fixture.hpp"
