@@ -177,8 +177,8 @@ TEST_F(BrailleDisplay, ARoutingKeyTellsTheCellItStoodFor) {
 TEST(BrlapiKeys, CodesBecomeTheKeysOfTheDisplay) {
     // The cells a server's table gives: b is dots 12, space no dots.
     std::uint8_t row[256] = {};
-    row['b'] = dots(12);
-    row['.'] = dots(3);
+    row[static_cast<unsigned char>('b')] = dots(12);
+    row[static_cast<unsigned char>('.')] = dots(3);
     struct Case {
         std::uint64_t code;
         bool withRow;
