@@ -3,12 +3,16 @@ BUILD      ?= build
 TESTBUILD  ?= build-test
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test deps clean install uninstall package bench
+.PHONY: all build run test deps test-deps clean install uninstall package bench
 
 all: build
 
+# What building and running need; what testing needs on top of that.
 deps:
-	@scripts/install-deps
+	@scripts/install-deps --run
+
+test-deps:
+	@scripts/install-deps --test
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIL_TESTS=OFF
@@ -22,11 +26,11 @@ run: build
 $(TESTBUILD)/CMakeCache.txt:
 	cmake -S . -B $(TESTBUILD) -DCMAKE_BUILD_TYPE=Debug -DQUORIL_SANITIZE=ON -DQUORIL_BENCH=OFF
 
-test: deps $(TESTBUILD)/CMakeCache.txt
+test: test-deps $(TESTBUILD)/CMakeCache.txt
 	cmake --build $(TESTBUILD) -j $(JOBS)
 	cd $(TESTBUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: deps $(BUILD)/CMakeCache.txt
+bench: test-deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target all benchmarks
 	scripts/run-benchmarks $(BUILD)
 
@@ -40,7 +44,7 @@ uninstall:
 	cmake --build $(BUILD) --target uninstall
 
 # A Debian package, convzul_<version>_<arch>.deb, in the build folder.
-package: build
+package: test-deps build
 	cd $(BUILD) && cpack -G DEB
 
 clean:

@@ -21,7 +21,8 @@ set_target_properties(mbrola PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_
 # A versioned name, libmbrola.so.1, as a library in the loader's folders
 # must have; the build tree keeps the plain libmbrola.so beside it, and the
 # dlopen lookup takes either.
-set_target_properties(mbrola PROPERTIES SOVERSION 1)
+set(QUORIL_ENGINE_SOVERSION 1)
+set_target_properties(mbrola PROPERTIES SOVERSION ${QUORIL_ENGINE_SOVERSION})
 install(TARGETS mbrola LIBRARY DESTINATION lib NAMELINK_SKIP)
 
 find_library(SAMPLERATE_LIB samplerate REQUIRED)
@@ -80,7 +81,7 @@ endif()
 function(quoril_engine_late)
   if(TARGET test_engine)
     add_dependencies(test_engine mbrola enginedata)
-    target_link_libraries(test_engine PRIVATE ${CMAKE_DL_LIBS})
+    target_link_libraries(test_engine PRIVATE mbrola_core ${CMAKE_DL_LIBS})
     target_include_directories(test_engine PRIVATE ${CMAKE_SOURCE_DIR}/engine)
   endif()
   foreach(t fuzz_engine_lines fuzz_engine_database)

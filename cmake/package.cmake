@@ -71,7 +71,7 @@ if(QUORIL_PYTHON3 AND NOT QUORIL_NO_MARKDOWN)
   list(APPEND QUORIL_DOC_OUTPUTS ${html})
   install(FILES ${html} DESTINATION ${QUORIL_DOC_DIR})
 else()
-  message(WARNING "python3-markdown is missing: the guide is installed without its HTML (scripts/install-deps installs it)")
+  message(WARNING "python3-markdown is missing: the guide is installed without its HTML (scripts/install-deps --test installs it)")
 endif()
 add_custom_target(package_docs ALL DEPENDS ${QUORIL_DOC_OUTPUTS})
 

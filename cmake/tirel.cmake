@@ -1,7 +1,11 @@
 # The built-in voice: the engine loader reads the engine's header, and an
-# installed system finds libmbrola.so in the install prefix's lib folder.
+# installed system finds libmbrola.so.1 in the library folder fixed here
+# (QUORIL_INSTALL_LIBDIR, by default the install prefix's lib), else through
+# the dynamic loader by that versioned name (a package's /usr/lib).
 target_include_directories(quoril_core PRIVATE ${CMAKE_SOURCE_DIR}/engine)
-target_compile_definitions(quoril_platform PRIVATE QUORIL_INSTALL_LIBDIR="${CMAKE_INSTALL_PREFIX}/lib")
+set(QUORIL_INSTALL_LIBDIR "${CMAKE_INSTALL_PREFIX}/lib" CACHE PATH "Where the installed programs look for libmbrola.so.1 before the loader's own search")
+target_compile_definitions(quoril_platform PRIVATE QUORIL_INSTALL_LIBDIR="${QUORIL_INSTALL_LIBDIR}"
+  QUORIL_LIBRARY_SOVERSION="${QUORIL_ENGINE_SOVERSION}")
 
 # Tests: two stand-in engines, tests/fake/libmbrola.so with all 23 entry
 # points and tests/fake-lacking/libmbrola.so without one of them.

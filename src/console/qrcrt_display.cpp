@@ -22,6 +22,7 @@
 // (full stop, brackets, arithmetic, quotes and dashes); every other byte
 // takes the lowest cell left, so that each of the 256 bytes has a cell of
 // its own and every cell reads back as one byte.
+#include <algorithm>
 #include <array>
 #include <cstring>
 

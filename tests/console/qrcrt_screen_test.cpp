@@ -1,5 +1,7 @@
 // The text screen: writing, wrapping, control bytes, scrolling, cursor
 // clamping, colours from the settings, painting in runs.
+#include <algorithm>
+
 #include "console_fixture.hpp"
 
 namespace {

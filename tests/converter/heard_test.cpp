@@ -1,6 +1,7 @@
 // What a user who cannot see the screen hears of a failure: the message of
 // an output that fails is spoken, and its sound reaches the device before
 // the box waits for its key.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
 // The ZUL line transform and the line reader, over bytes in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 

@@ -1,4 +1,6 @@
 // Time reading: weekdays of dates, and the words heard for times and dates.
+#include <algorithm>
+
 #include "heard.hpp"
 #include "numbers/qrhora.hpp"
 

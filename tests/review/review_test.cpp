@@ -1,6 +1,8 @@
 // The screen review mode: reading by word and range, fields, moves at the
 // edges with their bounds check, jumps, searches, the screen copy, and the
 // rows handed whole to a speech server.
+#include <algorithm>
+
 #include "speaking/lineinput_fixture.hpp"
 
 using platform::MOD_CTRL;

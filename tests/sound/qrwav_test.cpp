@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 
 #include "sound_fixture.hpp"

@@ -1,6 +1,7 @@
 // One line of 50 MB converted as a user would: it is drawn and converted in
 // a few seconds, a key pressed while it is drawn is taken at once (the line
 // is not spoken), every byte reaches the file, and the line is held once.
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -58,9 +59,11 @@ TEST_F(HugeLine, DrawnConvertedAndCutByAKeyHeldOnce) {
     EXPECT_LT(longestRun_, 1000u) << "the line was spoken: the key was not taken while it was drawn";
     // Scrolling through it row by row took minutes.
     EXPECT_LT(seconds, 60.0) << "drawing the line";
-    // The line once, and room for the rest; a copy of it would pass twice.
+    // The line held once, not twice: the peak stays nearer one line than
+    // two (the C library's and the sanitizer's own share of the rest differs
+    // between releases by a few per cent of the line).
     if (rssBefore > 0 && peak > 0) {
-        EXPECT_LT(peak - rssBefore, static_cast<long long>(length / 1024 * 14 / 10)) << "peak " << peak << " kB";
+        EXPECT_LT(peak - rssBefore, static_cast<long long>(length / 1024 * 3 / 2)) << "peak " << peak << " kB";
     }
 
     std::ifstream out(dir_ / "huge.zul", std::ios::binary);

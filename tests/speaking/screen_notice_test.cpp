@@ -1,5 +1,7 @@
 // A window made narrower than the screen: why it cannot show everything is
 // written, in lines it shows whole, and said, once.
+#include <algorithm>
+
 #include "console/qrcrt.hpp"
 #include "output_fixture.hpp"
 

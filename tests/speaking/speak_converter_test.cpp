@@ -1,6 +1,7 @@
 // The converter heard end to end on the headless backend and the test sound
 // device: the order of what is heard for the first prompt, and a key pressed
 // while a line is spoken, after which the rest converts silently.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 

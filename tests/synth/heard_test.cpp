@@ -4,6 +4,7 @@
 // in time as the listener hears them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

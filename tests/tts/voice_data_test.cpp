@@ -1,6 +1,7 @@
 // The voice's own data files, loaded and run the way the driver does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "tts/uttspreproc.hpp"

@@ -22,6 +22,7 @@
 // word through the stripped final s or m). Tuning-set words come first, then
 // the shorter words; at most MAX lines (default 12000). A plural or a form in
 // m that its stem's line already serves is left out.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <set>

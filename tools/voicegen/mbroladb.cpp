@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -30,6 +29,7 @@
 
 #include "database.hpp"
 #include "voicegen/registry.hpp"
+#include "voicegen/speech.hpp"
 
 namespace {
 
@@ -48,11 +48,7 @@ std::vector<Event> gEvents;
 int collect(short* wav, int count, espeak_EVENT* ev) {
     if (wav && count > 0) gWave.insert(gWave.end(), wav, wav + count);
     for (; ev && ev->type != espeakEVENT_LIST_TERMINATED; ++ev)
-        if (ev->type == espeakEVENT_PHONEME) {
-            char name[9] = {};
-            std::memcpy(name, ev->id.string, 8);
-            gEvents.push_back({name, ev->sample});
-        }
+        if (ev->type == espeakEVENT_PHONEME) gEvents.push_back({voicegen::eventPhoneme(ev->id.string, sizeof ev->id.string), ev->sample});
     return 0;
 }
 

@@ -23,9 +23,7 @@ int collect(short* wav, int count, espeak_EVENT* events) {
     if (wav && count > 0 && gTarget) gTarget->insert(gTarget->end(), wav, wav + count);
     for (espeak_EVENT* e = events; gMarks && e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
         if (e->type != espeakEVENT_PHONEME || e->sample < 0) continue;
-        const char* id = e->id.string;
-        gMarks->push_back({std::string(id, strnlen(id, sizeof e->id.string)),
-                           static_cast<std::size_t>(e->sample)});
+        gMarks->push_back({eventPhoneme(e->id.string, sizeof e->id.string), static_cast<std::size_t>(e->sample)});
     }
     return 0;
 }
@@ -55,6 +53,12 @@ void put32(std::uint8_t* p, std::uint32_t v) {
 }
 
 }  // namespace
+
+std::string eventPhoneme(const char* id, std::size_t size) {
+    std::string name(id, strnlen(id, size));
+    const std::size_t first = name.find_first_not_of("',%=");
+    return first == std::string::npos ? std::string() : name.substr(first);
+}
 
 bool startEspeak(const std::string& voice, int wordsPerMinute) {
     if (gRate == 0) {

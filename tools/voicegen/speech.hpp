@@ -4,6 +4,7 @@
 // trimming; and 44-byte-header PCM WAV files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ struct Utterance {
     std::vector<std::int16_t> samples;
     std::vector<PhonemeMark> phonemes;
 };
+// The phoneme an event names, without the stress mark espeak-ng 1.52 puts
+// before a stressed vowel ("'a", ",e"; 1.51 says "a", "e").
+std::string eventPhoneme(const char* id, std::size_t size);
+
 // Speaks espeak-ng phoneme input (Kirshenbaum, without the [[ ]]); the
 // samples at espeakRate() and where each phoneme begins in them.
 Utterance speakPhonemes(const std::string& phonemes);

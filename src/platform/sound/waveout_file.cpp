@@ -8,6 +8,7 @@
 // written in the file's bits. A seekable file gets its sizes in the header
 // when it is closed; a pipe keeps 0xFFFFFFFF there, which streaming readers
 // take as "up to the end".
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <deque>

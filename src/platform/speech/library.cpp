@@ -3,6 +3,7 @@
 #include "platform/speech/library.hpp"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,10 @@
 
 #ifndef QUORIL_INSTALL_LIBDIR
 #define QUORIL_INSTALL_LIBDIR "/usr/local/lib"
+#endif
+// The version in the name of our installed libraries (libmbrola.so.1).
+#ifndef QUORIL_LIBRARY_SOVERSION
+#define QUORIL_LIBRARY_SOVERSION "1"
 #endif
 
 namespace platform {
@@ -41,10 +46,15 @@ std::string soName(const std::string& name) {
     return base.starts_with("lib") ? base + ".so" : "lib" + base + ".so";
 }
 
-std::vector<fs::path> searchDirs() {
+// The one folder tests and benchmarks name, or empty.
+std::string onlyDir() {
+    if (!state().overrideDir.empty()) return state().overrideDir;
     const char* env = std::getenv("QUORIL_LIBDIR");
-    if (!state().overrideDir.empty()) return {fs::path(state().overrideDir)};
-    if (env && *env) return {fs::path(env)};
+    return env && *env ? std::string(env) : std::string();
+}
+
+std::vector<fs::path> searchDirs() {
+    if (const std::string only = onlyDir(); !only.empty()) return {fs::path(only)};
     const fs::path exeDir = fs::path(cp1252ToUtf8(executablePath())).parent_path();
     return {exeDir, exeDir.parent_path() / "lib", fs::path(QUORIL_INSTALL_LIBDIR)};
 }
@@ -87,7 +97,22 @@ std::string libraryFile(const std::string& name) {
             if (!versioned.empty()) return versioned.string();
         }
     }
+    // Installed in the system's library folders (a package's /usr/lib):
+    // the loader's own search by the versioned name.
+    if (onlyDir().empty()) return loaderFile(file.ends_with(".so") ? file + "." QUORIL_LIBRARY_SOVERSION : file);
     return {};
+}
+
+std::string loaderFile(const std::string& soname) {
+    if (soname.empty() || soname.find('/') != std::string::npos) return {};
+    void* handle = ::dlopen(soname.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (handle == nullptr) return {};
+    std::string path;
+    struct link_map* map = nullptr;
+    if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr)
+        path = map->l_name;
+    ::dlclose(handle);
+    return path;
 }
 
 HModule loadLibrary(const std::string& name) {

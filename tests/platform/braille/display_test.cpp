@@ -1,6 +1,7 @@
 // The braille display: the table of cells, the stretch of the cursor's row
 // the display shows and its panning and line keys, braille typed on it, its
 // routing keys, and the BrlAPI key codes those come from.
+#include <algorithm>
 #include <set>
 
 #include "console/console_fixture.hpp"
@@ -176,8 +177,8 @@ TEST_F(BrailleDisplay, ARoutingKeyTellsTheCellItStoodFor) {
 TEST(BrlapiKeys, CodesBecomeTheKeysOfTheDisplay) {
     // The cells a server's table gives: b is dots 12, space no dots.
     std::uint8_t row[256] = {};
-    row['b'] = dots(12);
-    row['.'] = dots(3);
+    row[static_cast<unsigned char>('b')] = dots(12);
+    row[static_cast<unsigned char>('.')] = dots(3);
     struct Case {
         std::uint64_t code;
         bool withRow;

@@ -1,5 +1,6 @@
 // Which file "mbrola.dll" resolves to in a folder: the plain name of the
-// build tree, else the highest versioned name an installed system has.
+// build tree, else the highest versioned name an installed system has; and
+// what the dynamic loader finds by a versioned name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,4 +40,16 @@ TEST(LibraryFile, PlainNameElseHighestVersion) {
     }
     platform::setLibraryDirectory("");
     fs::remove_all(base);
+}
+
+// A library installed in the system's folders is found by the loader's own
+// search, as a package's /usr/lib/libmbrola.so.1 is, whatever folder the
+// program runs from; a name with a folder, or one the loader lacks, is not.
+TEST(LibraryFile, TheLoaderFindsAVersionedNameInTheSystemFolders) {
+    const std::string libc = platform::loaderFile("libc.so.6");
+    EXPECT_TRUE(fs::path(libc).is_absolute()) << libc;
+    EXPECT_EQ(fs::path(libc).filename().string().rfind("libc", 0), 0u) << libc;
+    EXPECT_EQ(platform::loaderFile("libquoril-nonesuch.so.1"), "");
+    EXPECT_EQ(platform::loaderFile("./libc.so.6"), "");
+    EXPECT_EQ(platform::loaderFile(""), "");
 }
