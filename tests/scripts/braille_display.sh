@@ -227,14 +227,12 @@ wait_screen "linha 20 do texto"
 wait_display "$(pad "")" 1
 stop_brltty
 feed 21 40
-wait_screen "linha 40 do texto"
-# Past BRLTTY's retry time: the program has written to the connection it
-# lost, and is still there.
+# The lines are shown (and written to the lost connection); then, past
+# BRLTTY's retry time, the program is still there.
+end=$((SECONDS + 60))
+until screen | grep -q "linha 40 do texto\|^EXIT=" || [ $SECONDS -ge $end ]; do sleep 0.2; done
 end=$((SECONDS + 4))
-while [ $SECONDS -lt $end ]; do
-    screen | grep -q "^EXIT=" && break
-    sleep 0.2
-done
+until screen | grep -q "^EXIT=" || [ $SECONDS -ge $end ]; do sleep 0.2; done
 if screen | grep -q "^EXIT="; then
     echo "FAIL: convzul ended when BRLTTY stopped:"
     screen | grep "^EXIT="
