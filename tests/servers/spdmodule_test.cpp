@@ -118,7 +118,9 @@ TEST(SpdModule, CutsLongTextsIntoBoundedGroups) {
         for (std::size_t i = 0; i < groups.size(); ++i) {
             joined += groups[i];
             EXPECT_LE(groups[i].size(), 2 * groupBytes);
-            if (c.groupEnd && i + 1 < groups.size()) EXPECT_TRUE(groups[i].back() == c.groupEnd || groups[i].back() == '!') << groups[i];
+            if (c.groupEnd && i + 1 < groups.size()) {
+                EXPECT_TRUE(groups[i].back() == c.groupEnd || groups[i].back() == '!') << groups[i];
+            }
         }
         EXPECT_EQ(joined, c.text);
         EXPECT_GE(groups.size(), c.text.size() / (2 * groupBytes));

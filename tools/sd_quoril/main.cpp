@@ -71,7 +71,7 @@ constexpr long long aheadSamples = 3 * rate;
 // what it holds when a STOP comes is all that can still be heard.
 constexpr int serverLeadMs = 100;
 
-int logLevel = 3;
+std::atomic<int> logLevel{3};  // the voice's thread logs too
 void log(int level, const std::string& text) {
     if (level <= logLevel) std::fprintf(stderr, "sd_quoril: %s\n", text.c_str());
 }
