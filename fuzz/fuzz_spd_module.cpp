@@ -1,6 +1,7 @@
 // The output module's request grammar and message reader over arbitrary
 // bytes, one request a line: every answer starts with a three-digit code,
-// and the texts made for the voice hold no control character.
+// the texts made for the voice hold no control character, and the groups
+// they are cut into are bounded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,8 +29,16 @@ public:
         if (kind == Kind::text) {
             for (const Piece& p : readMessage(text)) {
                 checkText(p.text);
-                checkText(spokenText(p.text, settings));
+                const std::string spoken = spokenText(p.text, settings);
+                checkText(spoken);
                 if (p.pauseMs < 0 || p.pauseMs > 10000) std::abort();
+                // The voice is given bounded groups that together are the text.
+                std::string joined;
+                for (const std::string& g : textGroups(spoken)) {
+                    if (g.size() > 2 * groupBytes) std::abort();
+                    joined += g;
+                }
+                if (joined != spoken) std::abort();
             }
         } else {
             checkText(characterText(text));

@@ -128,9 +128,10 @@ int breakMs(const std::string& tag) {
 
 // Decodes the entity at s[i] == '&' into out; false when it is none.
 bool entity(const std::string& s, std::size_t& i, std::string& out) {
-    const std::size_t end = s.find(';', i);
-    if (end == std::string::npos || end - i > 10) return false;
-    const std::string name = s.substr(i + 1, end - i - 1);
+    // Looked for a few bytes on only: a text of many '&' stays linear.
+    const std::size_t end = s.substr(i, 11).find(';');
+    if (end == std::string::npos) return false;
+    const std::string name = s.substr(i + 1, end - 1);
     char32_t cp = 0;
     if (name == "lt") cp = '<';
     else if (name == "gt") cp = '>';
@@ -156,7 +157,7 @@ bool entity(const std::string& s, std::size_t& i, std::string& out) {
         return false;
     }
     appendCp1252(out, cp);
-    i = end + 1;
+    i += end + 1;
     return true;
 }
 
@@ -322,12 +323,14 @@ std::string characterText(const std::string& utf8) {
 
 std::string keyText(const std::string& keyName) {
     std::string said;
-    std::string rest = keyName;
-    // Prefixes: auxiliary keys held, each followed by '_'.
-    for (std::size_t u; (u = rest.find('_')) != std::string::npos && u > 0 && u + 1 < rest.size();) {
-        said += keyText(rest.substr(0, u)) + " ";
-        rest = rest.substr(u + 1);
+    // Prefixes: auxiliary keys held, each followed by '_' (a name of many
+    // is read once through, not copied at each).
+    std::size_t from = 0;
+    for (std::size_t u; (u = keyName.find('_', from)) != std::string::npos && u > from && u + 1 < keyName.size();) {
+        said += keyText(keyName.substr(from, u - from)) + " ";
+        from = u + 1;
     }
+    const std::string rest = keyName.substr(from);
     for (const KeyName& k : keyNames)
         if (rest == k.key) return said + k.said;
     if (rest.size() > 3 && rest.compare(0, 3, "kp-") == 0) {
@@ -388,6 +391,29 @@ std::string spokenText(const std::string& text, const Settings& s) {
     return out;
 }
 
+// ---- groups of a long text ----
+
+std::vector<std::string> textGroups(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (text.size() - start > 2 * groupBytes) {
+        const std::size_t from = start + groupBytes / 2, to = start + 2 * groupBytes;
+        std::size_t cut = 0, blank = 0;
+        for (std::size_t i = from; i < to && cut == 0; ++i) {
+            const char c = text[i];
+            if (c != ' ' && c != '\n' && c != '\t') continue;
+            const char before = text[i - 1];
+            if (before == '.' || before == '!' || before == '?' || before == ';' || before == ':' || c == '\n') cut = i;
+            else if (i <= start + groupBytes || blank == 0) blank = i;
+        }
+        if (cut == 0) cut = blank != 0 ? blank : start + groupBytes;
+        out.push_back(text.substr(start, cut - start));
+        start = cut;
+    }
+    out.push_back(text.substr(start));
+    return out;
+}
+
 // ---- the request grammar ----
 
 std::vector<std::string> Protocol::feed(std::string line) {
@@ -395,7 +421,9 @@ std::vector<std::string> Protocol::feed(std::string line) {
     if (block_ != Block::none) {
         if (line == ".") return endBlock();
         if (line == "..") line = ".";
-        lines_.push_back(std::move(line));
+        blockBytes_ += line.size() + 1;
+        if (blockBytes_ > maxMessageBytes) lines_.clear();
+        else lines_.push_back(std::move(line));
         return {};
     }
     if (line == "INIT") {
@@ -413,6 +441,7 @@ std::vector<std::string> Protocol::feed(std::string line) {
         block_ = Block::speak;
         kind_ = s.kind;
         lines_.clear();
+        blockBytes_ = 0;
         return {"202 OK SEND DATA"};
     }
     const struct {
@@ -427,6 +456,7 @@ std::vector<std::string> Protocol::feed(std::string line) {
         if (line != b.word) continue;
         block_ = b.block;
         lines_.clear();
+        blockBytes_ = 0;
         return {b.answer};
     }
     if (line == "STOP") {
@@ -455,6 +485,7 @@ std::vector<std::string> Protocol::endBlock() {
     block_ = Block::none;
     std::vector<std::string> lines = std::move(lines_);
     lines_.clear();
+    if (blockBytes_ > maxMessageBytes) return {block == Block::speak ? "301 ERROR CANT SPEAK" : "303 ERR INVALID PARAMETER"};
     if (block == Block::speak) {
         if (kind_ != Kind::text && lines.size() != 1) return {"305 ERR EXACTLY ONE LINE EXPECTED"};
         std::string text;

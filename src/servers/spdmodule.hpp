@@ -15,12 +15,17 @@
 // the mapping of the server's rate, pitch and volume onto the voice.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace servers::spdmodule {
+
+// The longest message (or SET, AUDIO ... block) taken, in bytes: a longer
+// one is read to its end and refused with an error.
+constexpr std::size_t maxMessageBytes = 2 * 1024 * 1024;
 
 // What a message is: SPEAK, CHAR, KEY or SOUND_ICON.
 enum class Kind { text, character, key, soundIcon };
@@ -77,6 +82,14 @@ std::string iconText(const std::string& iconName);
 // With spelling on, every character is said by itself.
 std::string spokenText(const std::string& cp1252, const Settings& s);
 
+// A text cut into the groups the voice analyses one at a time, so that the
+// work on each is bounded whatever the text: at a sentence end where one
+// falls near the wanted length, else at a blank, else (a run of a million
+// digits) at the length itself. Every group holds at most 2 * groupBytes
+// bytes; joined, they are the text.
+constexpr std::size_t groupBytes = 400;
+std::vector<std::string> textGroups(const std::string& cp1252);
+
 // What a request asks of the program that drives the voice.
 class Host {
 public:
@@ -117,6 +130,7 @@ private:
     Block block_ = Block::none;
     Kind kind_ = Kind::text;
     std::vector<std::string> lines_;
+    std::size_t blockBytes_ = 0;  // over maxMessageBytes: the lines are dropped
     bool quit_ = false;
 };
 

@@ -173,3 +173,80 @@ wait_screen "EXIT=0"
 printf '\152\156\156\r\n' | cmp - "$work/saida.zul" || { echo "FAIL: the ZUL file differs"; exit 1; }
 kill -0 "$brltty_pid" 2>/dev/null || { echo "FAIL: brltty ended"; cat "$work/brltty.log"; exit 1; }
 echo "ok: the display showed the cursor's row, panned, routed the editor's cursor and typed braille"
+
+# BRLTTY stopped and started again in the middle of a conversion. The text
+# comes through a named pipe, a few lines at a time, so that the conversion
+# is surely running at each step: lines are converted (and shown, which
+# writes to the dead connection) while BRLTTY is gone, the display shows
+# the conversion again once BRLTTY is back, and the file holds every line.
+start_brltty() {
+    brltty -n -q -e -l info,brlkeys -f /dev/null -F "$work/prefs" -W "$work" -U "$work" -P "$work/brltty.pid" \
+        -x no -s no -t pt -A "auth=none,host=$api_host" -b vr -d "server:127.0.0.1:$display_port" \
+        >>"$work/brltty.log" 2>&1 4>&- &
+    brltty_pid=$!
+    local end=$((SECONDS + 20))
+    until exec 3<>"/dev/tcp/127.0.0.1/$display_port"; do
+        [ $SECONDS -lt $end ] || { echo "FAIL: brltty did not start again"; tail -n 20 "$work/brltty.log"; exit 1; }
+        sleep 0.2
+    done 2>/dev/null
+    : >"$work/display.log"
+    cat <&3 >"$work/display.log" 4>&- &
+    reader_pid=$!
+    send "cells 40"
+}
+stop_brltty() {
+    kill "$brltty_pid"
+    wait "$brltty_pid" 2>/dev/null
+    exec 3<&-
+    kill "$reader_pid" 2>/dev/null
+    wait "$reader_pid" 2>/dev/null
+    reader_pid=
+}
+feed() {
+    local from=$1 to=$2 i
+    for ((i = from; i <= to; i++)); do printf 'linha %d do texto\r\n' "$i"; done >&4
+}
+tmux -L "$sock" kill-server >/dev/null 2>&1
+mkfifo "$work/texto.fifo"
+for ((i = 1; i <= 60; i++)); do printf 'linha %d do texto\r\n' "$i"; done >"$work/texto.txt"
+tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
+    "cd '$work' && env -u WINDOWPATH -u XDG_VTNR BRLAPI_HOST='$api_host' BRLAPI_AUTH=none \
+     QUORIL_CONSOLE=terminal QUORIL_WINDIR='$windir' '$bin'; echo \"EXIT=\$?\"; sleep 60"
+# Opened here, after tmux started, so that only this script holds the pipe
+# (the programs it starts from now on are not given it): closing it ends
+# the text.
+exec 4<>"$work/texto.fifo"
+wait_screen "Qual o arquivo a converter?"
+tmux -L "$sock" send-keys -t 0 -l "texto.fifo"
+tmux -L "$sock" send-keys -t 0 Enter
+wait_screen "Qual o arquivo de sa"
+tmux -L "$sock" send-keys -t 0 -l "texto.zul"
+tmux -L "$sock" send-keys -t 0 Enter
+feed 1 20
+wait_screen "linha 20 do texto"
+wait_display "$(pad "")" 1
+stop_brltty
+feed 21 40
+# The lines are shown (and written to the lost connection); then, past
+# BRLTTY's retry time, the program is still there.
+end=$((SECONDS + 60))
+until screen | grep -q "linha 40 do texto\|^EXIT=" || [ $SECONDS -ge $end ]; do sleep 0.2; done
+end=$((SECONDS + 4))
+until screen | grep -q "^EXIT=" || [ $SECONDS -ge $end ]; do sleep 0.2; done
+if screen | grep -q "^EXIT="; then
+    echo "FAIL: convzul ended when BRLTTY stopped:"
+    screen | grep "^EXIT="
+    exit 1
+fi
+start_brltty
+# The program is waiting for more text: what the display shows now is the
+# line its braille thread kept, sent again on the new connection.
+wait_display "$(pad "")" 1
+feed 41 60
+wait_screen "linha 60 do texto"
+exec 4>&-
+wait_screen "Ok, convertido"
+wait_screen "EXIT=0"
+"$build/zul" encode "$work/texto.txt" "$work/esperado.zul" || { echo "FAIL: zul encode failed"; exit 1; }
+cmp "$work/esperado.zul" "$work/texto.zul" || { echo "FAIL: lines were lost across BRLTTY's restart"; exit 1; }
+echo "ok: a conversion went on while BRLTTY stopped and started again; the display came back and no line was lost"

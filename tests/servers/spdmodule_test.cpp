@@ -69,6 +69,9 @@ TEST(SpdModule, AnswersEachRequestAndGoesOnAfterABadOne) {
           "203 OK AUDIO INITIALIZED"}},
         {{"LOGLEVEL", "log_level=9", "."}, {"207 OK RECEIVING LOGLEVEL SETTINGS", "203 OK LOGLEVEL SET"}},
         {{"LIST VOICES", "QUIT"}, {"200-quoril\tpt-BR\tnone", "200 OK VOICE LIST SENT", "210 OK QUIT"}},
+        // Too long a message is read to its end and refused; the next is taken.
+        {{"SPEAK", std::string(maxMessageBytes / 2, 'a'), std::string(maxMessageBytes / 2, 'a'), ".", "SPEAK", "b", "."},
+         {"202 OK SEND DATA", "301 ERROR CANT SPEAK", "202 OK SEND DATA", "200 OK SPEAKING"}},
     };
     for (const Case& c : cases) {
         FakeHost host;
@@ -92,6 +95,38 @@ TEST(SpdModule, AnswersEachRequestAndGoesOnAfterABadOne) {
     EXPECT_EQ(protocol.feed("INIT").back(), "399 ERR CANT INIT MODULE");
 }
 
+// Long texts reach the voice in groups of bounded length, cut where the
+// reading pauses anyway when it can.
+TEST(SpdModule, CutsLongTextsIntoBoundedGroups) {
+    std::string sentences;
+    while (sentences.size() < 5000) sentences += "Uma frase curta termina aqui. E outra! ";
+    std::string words;
+    while (words.size() < 5000) words += "palavra ";
+    struct Case {
+        std::string text;
+        char groupEnd;  // what every group but the last ends with (0: anything)
+    } cases[] = {
+        {"Curto. Texto.", 0},
+        {sentences, '.'},
+        {words, 'a'},
+        {std::string(1000000, '7'), 0},
+        {std::string(5000, ' '), 0},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> groups = textGroups(c.text);
+        std::string joined;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            joined += groups[i];
+            EXPECT_LE(groups[i].size(), 2 * groupBytes);
+            if (c.groupEnd && i + 1 < groups.size()) {
+                EXPECT_TRUE(groups[i].back() == c.groupEnd || groups[i].back() == '!') << groups[i];
+            }
+        }
+        EXPECT_EQ(joined, c.text);
+        EXPECT_GE(groups.size(), c.text.size() / (2 * groupBytes));
+    }
+}
+
 TEST(SpdModule, SaysKeysCharactersAndSigns) {
     Settings all, most, spell;
     all.punctuation = "all";
@@ -106,6 +141,7 @@ TEST(SpdModule, SaysKeysCharactersAndSigns) {
         {keyText("double-quote"), "aspas"},
         {keyText("\xC3\xBA"), "\xFA"},
         {keyText("$"), "cifr\xE3o"},
+        {keyText("shift__a_"), "shift _a_"},
         {characterText(" "), "espa\xE7o"},
         {characterText("\xC3\xA7"), "\xE7"},
         {spokenText("R$ 1.234,56, ok!", all), "R$ 1.234,56 v\xEDrgula,  ok exclama\xE7\xE3o! "},

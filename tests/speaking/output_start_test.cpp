@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "sound/qrwav.hpp"
 #include "speaking/sounds.hpp"
 
 namespace {
@@ -241,6 +242,39 @@ TEST_F(StartSpeech, TextGoesWholeToTheServer) {
     speaking::endSpeech();
     EXPECT_EQ(serverCalls, (std::vector<std::string>{"speak 007 - www.", "stop", "end"}));
     EXPECT_FALSE(speaking::serverActive());
+}
+
+// Every wait cuts what sounds once a key is waiting, and leaves the key:
+// the player's sound and a long message of the speech server alike (a key
+// that says nothing must still silence the server).
+TEST_F(StartSpeech, AWaitingKeyCutsTheSoundInEveryWait) {
+    const struct {
+        const char* name;
+        void (*wait)();
+    } waits[] = {
+        {"speechBusy", [] { EXPECT_FALSE(speaking::speechBusy()); }},
+        {"waitWhileSpeaking", speaking::waitWhileSpeaking},
+        {"finishSpeech", speaking::finishSpeech},
+    };
+    settings("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=5\n");
+    speaking::startSpeech(0, "");
+    platform::waveout::test::setAutoFinish(false);
+    const std::vector<std::uint8_t> samples(20000, 128);
+    for (const auto& w : waits) {
+        serverCalls.clear();
+        speaking::speakText("uma mensagem longa");
+        serverBusyAnswers = 1000000;
+        ASSERT_EQ(qrwav::playWaveData(samples.data(), samples.size(), 11025, 1, 8), 0);
+        ASSERT_GT(qrwav::queuedBlocks(), 0);
+        platform::headless::typeKey('K', 'k');
+        w.wait();
+        serverBusyAnswers = 0;  // the fake server does not stop by itself
+        EXPECT_EQ(serverCalls, (std::vector<std::string>{"speak uma mensagem longa", "stop"})) << w.name;
+        EXPECT_EQ(qrwav::queuedBlocks(), 0) << w.name;
+        EXPECT_EQ(qrcrt::readKeyCode(), 'k') << w.name;
+        qrwav::stopWave();  // whatever a wait left sounding (this test's device never ends a block)
+    }
+    platform::waveout::test::setAutoFinish(true);
 }
 
 TEST_F(StartSpeech, BuiltInVoiceIsAlwaysStoppedOnACut) {

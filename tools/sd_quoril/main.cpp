@@ -10,9 +10,15 @@
 // prosody and engine run in this process, loaded once at INIT.
 //
 // Threads: the main thread owns the protocol, the output and every line
-// written; a reader thread posts each input line to it; each message is
-// synthesised on a thread of its own, which posts its sound in pieces and
-// stops at once when STOP sets its cancel flag. The sound goes either to
+// written; a reader thread posts each input line to it; the voice's thread
+// synthesises one message at a time, a group of sentences after another
+// (servers/spdmodule.hpp: textGroups), posts its sound in pieces and stays
+// a few seconds of sound ahead of what has been heard, no more, so one
+// message costs little memory however long it is. STOP is answered by the
+// main thread at once: it cuts the output and forgets the message, whose
+// thread gives up within the group it is analysing. At the end the main
+// thread stops both threads and waits for them before anything they post
+// to is torn down. The sound goes either to
 // speech-dispatcher (705 AUDIO events, when it offers "server" audio and
 // the configuration does not refuse it) or to our own output (the wave-out
 // device on SDL audio, on the PulseAudio sink or ALSA device it names).
@@ -23,18 +29,24 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
-#include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include "edge.hpp"
 #include "platform/sound/waveout.hpp"
@@ -52,12 +64,14 @@ using namespace servers::spdmodule;
 constexpr int rate = 16000;
 constexpr std::size_t firstChunk = 160;    // the first sound goes out as soon as there is 10 ms of it
 constexpr std::size_t chunkSamples = 1600;  // later pieces of 100 ms
-constexpr std::size_t longPiece = 400;      // longer texts are synthesised a few sentences at a time
+// The voice's thread stays this far ahead of what has been heard (or sent
+// to speech-dispatcher), so that a long message holds little sound.
+constexpr long long aheadSamples = 3 * rate;
 // Sound for speech-dispatcher goes out at the pace it plays, this far ahead:
 // what it holds when a STOP comes is all that can still be heard.
 constexpr int serverLeadMs = 100;
 
-int logLevel = 3;
+std::atomic<int> logLevel{3};  // the voice's thread logs too
 void log(int level, const std::string& text) {
     if (level <= logLevel) std::fprintf(stderr, "sd_quoril: %s\n", text.c_str());
 }
@@ -75,33 +89,86 @@ void writeLines(const std::vector<std::string>& lines) {
     if (!all.empty()) writeOut(all);
 }
 
-// A message cut where a long text has sentence ends, so that the first
-// sound does not wait for the analysis of all of it.
-std::vector<std::string> sentenceGroups(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (text.size() - start > longPiece) {
-        std::size_t cut = std::string::npos;
-        for (std::size_t i = start + longPiece / 2; i + 2 < text.size() && i < start + 2 * longPiece; ++i)
-            if ((text[i] == '.' || text[i] == '!' || text[i] == '?' || text[i] == '\n') && text[i + 1] == ' ') {
-                cut = i + 1;
-                break;
-            }
-        if (cut == std::string::npos) break;
-        out.push_back(text.substr(start, cut - start));
-        start = cut;
-    }
-    out.push_back(text.substr(start));
-    return out;
-}
-
-// One message being synthesised. Its thread reads only what is here and
-// the voice's tables; it talks to the main thread by posted calls.
+// One message being synthesised. The voice's thread reads what is here and
+// the voice's tables; it talks to the main thread by posted calls, and the
+// main thread tells it how much of its sound has been heard.
 struct Job {
     int id = 0;
-    std::vector<Piece> pieces;
+    Kind kind = Kind::text;
+    std::string utf8;
     Settings settings;
     std::atomic<bool> cancel{false}, pause{false};
+
+    // Sound made and not yet heard: the thread waits while it is too much.
+    void heard(std::size_t samples) {
+        std::lock_guard<std::mutex> g(lock);
+        ahead -= static_cast<long long>(samples);
+        room.notify_all();
+    }
+    void made(std::size_t samples) {
+        std::lock_guard<std::mutex> g(lock);
+        ahead += static_cast<long long>(samples);
+    }
+    void end() {
+        std::lock_guard<std::mutex> g(lock);
+        cancel = true;
+        room.notify_all();
+    }
+    // False once the message is given up.
+    bool waitForRoom() {
+        std::unique_lock<std::mutex> g(lock);
+        room.wait(g, [&] { return ahead <= aheadSamples || cancel.load(); });
+        return !cancel;
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable room;
+    long long ahead = 0;
+};
+
+// The voice's thread: one message at a time, the latest one given.
+class VoiceThread {
+public:
+    void start() { thread_ = std::thread([this] { run(); }); }
+    void give(std::shared_ptr<Job> job) {
+        std::lock_guard<std::mutex> g(lock_);
+        next_ = std::move(job);
+        wake_.notify_all();
+    }
+    // Gives up the message in hand and waits for the thread to end.
+    void end() {
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            ending_ = true;
+            if (next_) next_->end();
+            if (current_) current_->end();
+            wake_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    void run() {
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock<std::mutex> g(lock_);
+                current_.reset();
+                wake_.wait(g, [&] { return ending_ || next_; });
+                if (ending_) return;
+                job = current_ = std::move(next_);
+            }
+            synthesise(*job);
+        }
+    }
+    static void synthesise(Job& job);
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::shared_ptr<Job> next_, current_;
+    bool ending_ = false;
+    std::thread thread_;
 };
 
 class Module : public Host {
@@ -161,15 +228,13 @@ public:
     bool speaking() override { return job_ != nullptr; }
 
     void speak(Kind kind, const std::string& utf8) override {
+        // The message is read on the voice's thread: a long one never
+        // holds up the requests that follow it.
         auto job = std::make_shared<Job>();
         job->id = ++lastId_;
+        job->kind = kind;
+        job->utf8 = utf8;
         job->settings = settings_;
-        switch (kind) {
-        case Kind::text: job->pieces = readMessage(utf8); break;
-        case Kind::character: job->pieces = {Piece{characterText(utf8), 0, {}}}; break;
-        case Kind::key: job->pieces = {Piece{keyText(utf8), 0, {}}}; break;
-        case Kind::soundIcon: job->pieces = {Piece{iconText(utf8), 0, {}}}; break;
-        }
         if (kind != Kind::text) job->settings.spelling = false;
         job_ = job;
         begun_ = synthDone_ = paused_ = stopping_ = false;
@@ -181,14 +246,17 @@ public:
             platform::postCall([this, id = job->id] { done(id, false); });
             return;
         }
-        if (worker_.joinable()) worker_.join();
-        worker_ = std::thread(synthesise, job);
+        if (!voiceStarted_) {
+            voice_.start();
+            voiceStarted_ = true;
+        }
+        voice_.give(job);
     }
 
     void stop() override {
         if (!job_ || stopping_) return;
         stopping_ = true;
-        job_->cancel = true;
+        job_->end();
         cutOutput();
         finishIfDone();
     }
@@ -208,16 +276,16 @@ public:
     // ---- what the threads post ----
     void chunk(int id, std::vector<std::int16_t> samples) {
         if (!current(id) || stopping_ || samples.empty()) return;
-        if (!begun_) {
-            writeLines({"701 BEGIN"});
-            begun_ = true;
-        }
+        begin();
         if (serverAudio_) {
             toServer_.push_back(ServerOut{std::move(samples), {}});
             pumpServer();
             return;
         }
-        if (!device_) return;
+        if (!device_) {
+            job_->heard(samples.size());
+            return;
+        }
         auto out = std::make_unique<Block>();
         out->data.resize(samples.size() * 2);
         std::memcpy(out->data.data(), samples.data(), out->data.size());
@@ -226,6 +294,12 @@ public:
         platform::waveOutPrepareHeader(device_, &out->header, sizeof(platform::WaveHdr));
         platform::waveOutWrite(device_, &out->header, sizeof(platform::WaveHdr));
         output_.push_back(Out{std::move(out), {}});
+    }
+
+    void begin() {
+        if (begun_) return;
+        writeLines({"701 BEGIN"});
+        begun_ = true;
     }
 
     void mark(int id, const std::string& name) {
@@ -247,6 +321,7 @@ public:
                                [&](const Out& o) { return o.block && &o.block->header == header; });
         if (it == output_.end()) return;
         platform::waveOutUnprepareHeader(device_, header, sizeof(platform::WaveHdr));
+        if (job_) job_->heard(header->bufferLength / 2);
         output_.erase(output_.begin(), it + 1);  // blocks finish in order
         while (!output_.empty() && !output_.front().block) {
             const std::string name = output_.front().mark;
@@ -256,9 +331,10 @@ public:
         finishIfDone();
     }
 
+    // Ends the voice's thread (within the group it analyses) and the output.
     void close() {
-        if (job_) job_->cancel = true;
-        if (worker_.joinable()) worker_.join();
+        if (job_) job_->end();
+        voice_.end();
         if (device_) {
             platform::waveOutReset(device_);
             output_.clear();
@@ -286,11 +362,12 @@ private:
     bool current(int id) const { return job_ && job_->id == id; }
 
     void reachMark(const std::string& name) {
+        begin();  // a message that starts with a mark has begun there
         writeLines({"700-" + name, "700 INDEX MARK"});
         if (job_->pause && name.rfind("__spd_", 0) == 0) {
             // Paused at a place speech-dispatcher can resume from.
             paused_ = true;
-            job_->cancel = true;
+            job_->end();
             stopping_ = true;
             cutOutput();
         }
@@ -304,13 +381,14 @@ private:
         if (device_ && !output_.empty()) platform::waveOutReset(device_);
     }
 
+    // The message ends once its sound is out, or at once when it was
+    // stopped (its thread, told to give up, posts nothing that is used).
     void finishIfDone() {
-        if (!job_ || !synthDone_ || !output_.empty() || !toServer_.empty()) return;
+        if (!job_ || !(synthDone_ || stopping_) || !output_.empty() || !toServer_.empty()) return;
         std::vector<std::string> events;
         if (!begun_) events.push_back("701 BEGIN");
         events.push_back(paused_ ? "704 PAUSE" : stopping_ ? "703 STOP" : "702 END");
         job_.reset();
-        if (worker_.joinable()) worker_.join();
         writeLines(events);
     }
 
@@ -353,54 +431,11 @@ public:
             if (aheadMs > serverLeadMs) return static_cast<int>(aheadMs - serverLeadMs);
             sendAudio(toServer_.front().samples);
             sentSamples_ += static_cast<long long>(toServer_.front().samples.size());
+            if (job_) job_->heard(toServer_.front().samples.size());
             toServer_.pop_front();
         }
         finishIfDone();
         return -1;
-    }
-
-private:
-    static void synthesise(std::shared_ptr<Job> job) {
-        const Settings& s = job->settings;
-        uttstirel::ttsSetFactors(durationFactorForRate(s.rate), pitchFactorFor(s.pitch));
-        const double gain = volumeGain(s.volume);
-        std::vector<std::int16_t> pending;
-        bool sentAny = false;
-        const auto flush = [&] {
-            if (pending.empty()) return;
-            platform::postCall([id = job->id, p = std::move(pending)]() mutable { module().chunk(id, std::move(p)); });
-            pending.clear();
-            sentAny = true;
-        };
-        const auto sink = [&](const std::int16_t* samples, std::size_t count) {
-            if (job->cancel) return false;
-            for (std::size_t i = 0; i < count; ++i) {
-                pending.push_back(static_cast<std::int16_t>(std::clamp<long>(std::lround(samples[i] * gain), -32768, 32767)));
-                if (pending.size() >= (sentAny ? chunkSamples : firstChunk)) flush();
-            }
-            return !job->cancel.load();
-        };
-        bool paused = false;
-        for (const Piece& piece : job->pieces) {
-            for (const std::string& group : sentenceGroups(spokenText(piece.text, s))) {
-                if (job->cancel) break;
-                uttstirel::ttsSynthesize(group, sink);
-                flush();
-            }
-            if (job->cancel) break;
-            if (piece.pauseMs > 0) {
-                pending.assign(static_cast<std::size_t>(piece.pauseMs) * rate / 1000, 0);
-                flush();
-            }
-            if (!piece.mark.empty()) {
-                platform::postCall([id = job->id, m = piece.mark] { module().mark(id, m); });
-                if (job->pause && piece.mark.rfind("__spd_", 0) == 0) {
-                    paused = true;
-                    break;
-                }
-            }
-        }
-        platform::postCall([id = job->id, paused] { module().done(id, paused); });
     }
 
 public:
@@ -419,11 +454,68 @@ private:
     std::deque<ServerOut> toServer_;
     std::chrono::steady_clock::time_point serverClock_;
     long long sentSamples_ = 0;
-    std::thread worker_;
+    VoiceThread voice_;
+    bool voiceStarted_ = false;
 };
 
 Module* theModule = nullptr;
 Module& Module::module() { return *theModule; }
+
+void VoiceThread::synthesise(Job& job) {
+    const Settings& s = job.settings;
+    uttstirel::ttsSetFactors(durationFactorForRate(s.rate), pitchFactorFor(s.pitch));
+    const double gain = volumeGain(s.volume);
+    std::vector<std::int16_t> pending;
+    bool sentAny = false;
+    const auto flush = [&] {
+        if (pending.empty()) return true;
+        job.made(pending.size());
+        platform::postCall([id = job.id, p = std::move(pending)]() mutable { Module::module().chunk(id, std::move(p)); });
+        pending.clear();
+        sentAny = true;
+        return job.waitForRoom();
+    };
+    const auto sink = [&](const std::int16_t* samples, std::size_t count) {
+        for (std::size_t i = 0; i < count && !job.cancel; ++i) {
+            pending.push_back(static_cast<std::int16_t>(std::clamp<long>(std::lround(samples[i] * gain), -32768, 32767)));
+            if (pending.size() >= (sentAny ? chunkSamples : firstChunk)) flush();
+        }
+        return !job.cancel.load();
+    };
+    std::vector<Piece> pieces;
+    switch (job.kind) {
+    case Kind::text: pieces = readMessage(job.utf8); break;
+    case Kind::character: pieces = {Piece{characterText(job.utf8), 0, {}}}; break;
+    case Kind::key: pieces = {Piece{keyText(job.utf8), 0, {}}}; break;
+    case Kind::soundIcon: pieces = {Piece{iconText(job.utf8), 0, {}}}; break;
+    }
+    job.utf8.clear();
+    job.utf8.shrink_to_fit();
+    bool paused = false;
+    for (const Piece& piece : pieces) {
+        for (const std::string& group : textGroups(spokenText(piece.text, s))) {
+            if (job.cancel) break;
+            uttstirel::ttsSynthesize(group, sink);
+            flush();
+        }
+        // A pause is silence, sent as the sound is, a piece at a time.
+        for (long left = static_cast<long>(piece.pauseMs) * rate / 1000; left > 0 && !job.cancel;) {
+            const long n = std::min<long>(left, static_cast<long>(chunkSamples));
+            pending.assign(static_cast<std::size_t>(n), 0);
+            flush();
+            left -= n;
+        }
+        if (job.cancel) break;
+        if (!piece.mark.empty()) {
+            platform::postCall([id = job.id, m = piece.mark] { Module::module().mark(id, m); });
+            if (job.pause && piece.mark.rfind("__spd_", 0) == 0) {
+                paused = true;
+                break;
+            }
+        }
+    }
+    if (!job.cancel) platform::postCall([id = job.id, paused] { Module::module().done(id, paused); });
+}
 
 // "QuorilServerAudio 0" in the configuration refuses speech-dispatcher's audio.
 bool serverAudioAllowed(const char* configFile) {
@@ -444,6 +536,57 @@ bool serverAudioAllowed(const char* configFile) {
 Protocol* theProtocol = nullptr;
 void handleLine(std::string line) { writeLines(theProtocol->feed(std::move(line))); }
 
+// Reads standard input a line at a time and posts each line to the main
+// thread until the input ends (then it posts the quit) or it is told to
+// stop. A line longer than any message is cut one byte past that length:
+// the request grammar refuses it, and the module does not hold all of it.
+class Reader {
+public:
+    bool start() {
+        if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+    void end() {
+        if (!thread_.joinable()) return;
+        const char c = 1;
+        [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
+        thread_.join();
+        ::close(wake_[0]);
+        ::close(wake_[1]);
+    }
+
+private:
+    void run() {
+        std::string line;
+        char buf[65536];
+        for (;;) {
+            pollfd p[2] = {{0, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (p[1].revents) return;  // the main thread is ending: it posts nothing more
+            const ssize_t n = ::read(0, buf, sizeof buf);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) break;
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buf[i] == '\n') {
+                    platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
+                    line = std::string();
+                } else if (line.size() <= maxMessageBytes) {
+                    line += buf[i];
+                }
+            }
+        }
+        if (!line.empty()) platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
+        platform::postQuitMessage(0);
+    }
+
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+};
+
 std::atomic<bool> signalled{false};
 extern "C" void onSignal(int) { signalled = true; }
 
@@ -453,7 +596,6 @@ int main(int argc, char** argv) {
     sd_quoril::prepareProcess();
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    std::ios::sync_with_stdio(false);
 
     Module module(serverAudioAllowed(argc > 1 ? argv[1] : nullptr));
     theModule = &module;
@@ -461,13 +603,11 @@ int main(int argc, char** argv) {
     theProtocol = &protocol;
 
     // Lines as they come, to the main thread; the end of input ends the module.
-    std::thread reader([] {
-        std::string line;
-        while (std::getline(std::cin, line))
-            platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
-        platform::postQuitMessage(0);
-    });
-    reader.detach();
+    Reader reader;
+    if (!reader.start()) {
+        log(1, "cannot read the requests");
+        return 1;
+    }
 
     int code = 0;
     bool quit = false;
@@ -489,7 +629,10 @@ int main(int argc, char** argv) {
         const int next = module.pumpServer();
         wait = next < 0 ? 200 : std::clamp(next, 1, 200);
     }
+    // Nothing may post once the program ends: both threads are stopped and
+    // waited for first.
+    reader.end();
     module.close();
     std::fflush(stdout);
-    std::exit(code);
+    return code;
 }

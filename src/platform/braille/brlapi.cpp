@@ -28,6 +28,8 @@
 #include <brlapi.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -215,6 +217,12 @@ void serve(Link& l, Connection& c) {
 }
 
 void run() {
+    // BRLTTY stopping under a write is a broken connection, served as one
+    // (connect again), whatever the program does with SIGPIPE.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     Link& l = link();
     Connection c;
     c.handle = static_cast<brlapi_handle_t*>(std::calloc(1, brlapi_getHandleSize()));

@@ -70,6 +70,10 @@ void watch() {
 void endOnSignals() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // A write to a socket or pipe whose other end is gone (BRLTTY or
+        // speech-dispatcher stopping) is an error the writer handles, never
+        // the end of the program.
+        ::signal(SIGPIPE, SIG_IGN);
         if (::pipe2(signalPipe, O_CLOEXEC) != 0) return;
         ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
         std::thread(watch).detach();
