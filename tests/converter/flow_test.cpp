@@ -203,25 +203,40 @@ TEST_F(ConverterFlow, WindowClosedDuringALineKeepsIt) {
     EXPECT_EQ(atExit, zul::encodeText("um\r\ndois\r\n"));
 }
 
-TEST_F(ConverterFlow, EmptyAndBinaryInputs) {
+// An empty file converts to an empty one; a file that is not text (NUL
+// bytes and no UTF-16 mark) is refused, on the screen and aloud, before
+// the output exists; Notepad's UTF-16 converts as its UTF-8 twin.
+TEST_F(ConverterFlow, EmptyBinaryAndUtf16Inputs) {
     struct Case {
         const char* what;
         std::string bytes;
+        bool refused;
+        std::string zulOf;  // the text whose ZUL is expected
     };
     std::string all;
     for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
     const std::vector<Case> cases = {
-        {"empty file", ""},
-        {"all 256 bytes, cut at the Ctrl-Z", all},
-        {"NUL bytes and no line end", std::string("\0\x01\xFF\x80", 4)},
+        {"empty file", "", false, ""},
+        {"all 256 bytes", all, true, ""},
+        {"NUL bytes and no line end", std::string("\0\x01\xFF\x80", 4), true, ""},
+        {"UTF-16 LE", std::string("\xFF\xFE" "a\0\xE7\0\r\0\n\0\xAC\x20", 12), false, "a\xC3\xA7\r\n\xE2\x82\xAC"},
     };
+    const std::string notText = document::failureText({document::Problem::notText, {}});
     for (const auto& c : cases) {
         freshConsole();
+        std::string spoken;
+        speaking::setSynthesizerForTests([] { return 0; }, [&](const std::string& run) { spoken += run; });
+        fs::remove(path("out.zul"));
         writeFile(path("in.bin"), c.bytes);
         Outcome o = run(path("in.bin"), path("out.zul"));
         EXPECT_EQ(o.exitCode, 0) << c.what;
-        EXPECT_TRUE(shows(o, converter::doneText)) << c.what;
-        EXPECT_EQ(readFile(path("out.zul")), zul::encodeText(c.bytes)) << c.what;
+        EXPECT_EQ(shows(o, converter::doneText), !c.refused) << c.what;
+        EXPECT_EQ(shows(o, notText), c.refused) << c.what;
+        EXPECT_EQ(spoken.find("de texto nem") != std::string::npos, c.refused) << c.what << ": " << spoken;
+        EXPECT_EQ(fs::exists(path("out.zul")), !c.refused) << c.what;
+        if (!c.refused) {
+            EXPECT_EQ(readFile(path("out.zul")), zul::encodeText(c.zulOf)) << c.what;
+        }
     }
 }
 
@@ -412,7 +427,7 @@ TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
         std::string kept;  // in out.zul when the process ends
     };
     const Case cases[] = {
-        {"endless line from /dev/zero, then Ctrl+Break", "/dev/zero", path("out.zul"), "",
+        {"endless line from a pipe, then Ctrl+Break", path("in.fifo"), path("out.zul"), "",
          press(platform::VK_CANCEL, platform::MOD_CTRL), [] { std::_Exit(3); }, 255, false, ""},
         {"window closed while a pipe is being read", path("in.fifo"), path("out.zul"), "linha 50",
          [] {
@@ -443,14 +458,35 @@ TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
         fs::remove(path("out.zul"));
         atExit.clear();
         std::thread feeder;
+        const bool endless = std::string(c.what).find("endless") != std::string::npos;
         if (c.in == path("in.fifo"))
             feeder = std::thread([&] {
                 writer = ::open(path("in.fifo").c_str(), O_WRONLY);
-                if (writer >= 0) (void)!::write(writer, lines.data(), lines.size());
+                if (writer < 0) return;
+                if (!endless) {
+                    (void)!::write(writer, lines.data(), lines.size());
+                    return;
+                }
+                // One line without end, until the reader goes (EPIPE, the
+                // signal held back in this thread).
+                sigset_t pipe;
+                sigemptyset(&pipe);
+                sigaddset(&pipe, SIGPIPE);
+                pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+                const std::string xs(65536, 'x');
+                while (::write(writer, xs.data(), xs.size()) > 0) {
+                }
+                struct timespec none = {0, 0};
+                (void)sigtimedwait(&pipe, nullptr, &none);
             });
         UserAtTheWindow user(c.shown, c.act, c.fallback);
         Outcome o = run(c.in, c.out);
         user.finish();
+        if (endless) {
+            // A feeder still waiting for a reader is let go.
+            const int reader = ::open(path("in.fifo").c_str(), O_RDONLY | O_NONBLOCK);
+            if (reader >= 0) ::close(reader);
+        }
         if (feeder.joinable()) feeder.join();
         if (writer >= 0) ::close(writer);
         writer = -1;

@@ -1,7 +1,9 @@
 // zul: the converter's work from the command line, for one file or many,
 // and the way back. It reads and writes exactly as convzul does (the same
 // line reader, decoder and format, from src/converter), and refuses what
-// convzul refuses, with the same Portuguese messages on standard error.
+// convzul refuses, with the same Portuguese messages on standard error. It
+// reads documents as convzul does (DOCX, ODT, EPUB, HTML, RTF, PDF, scans)
+// and tells the pages of a long one on standard error as they begin.
 //
 //   zul encode ENTRADA SAIDA            text to ZUL
 //   zul encode -d PASTA ENTRADA...      each into PASTA/<name>.zul
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "converter/converter.hpp"
@@ -107,8 +110,18 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
         tell(shown(job.in, true), text);
         return false;
     }
+    // Read through the document reader: what it refuses is refused before
+    // the output exists; the pages of a long document are told as they begin.
+    converter::Input input(in, job.in, isStandard(job.in) ? std::string() : job.in,
+                           {{}, [&](int page, int pages) { tell(shown(job.in, true), document::progressText(page, pages)); }});
+    if (encoding) {
+        if (const document::Failure f = input.open()) {
+            tell(shown(job.in, true), document::failureText(f));
+            return false;
+        }
+    }
+    platform::OutputFile out;
     try {
-        platform::OutputFile out;
         if (isStandard(job.out)) {
             const int e = out.openStandardOutput();
             if (e != 0) throw converter::IoError{101, e, job.out};
@@ -116,13 +129,24 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
             converter::createOutput(out, job.out, job.out);
         }
         if (encoding) {
-            const converter::Summary s = converter::convertOpenFiles(in, job.in, out, job.out, nullptr);
+            const converter::Summary s = converter::convertLines(input.source(), job.in, out, job.out, nullptr);
+            if (const int e = in.close()) throw converter::IoError{100, e, job.in};
+            if (const int e = out.close()) throw converter::IoError{101, e, job.out};
             if (s.unkept > 0) tell(shown(job.in, true), converter::unkeptText(s.unkept));
         } else {
             converter::decodeOpenFiles(in, job.in, out, job.out, as);
         }
     } catch (const converter::IoError& e) {
         tell(shown(e.fileName, e.code == 100), e.reason());  // 100: a read failed
+        return false;
+    } catch (const document::Failure& f) {
+        // A document whose reading failed half-way leaves no output.
+        out.close();
+        if (!isStandard(job.out)) {
+            std::error_code ignored;
+            fs::remove(job.out, ignored);
+        }
+        tell(shown(job.in, true), document::failureText(f));
         return false;
     }
     return true;
