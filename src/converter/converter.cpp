@@ -8,6 +8,7 @@
 
 #include "console/qrcrt.hpp"
 #include "converter/zul.hpp"
+#include "platform/document/extraction.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
 #include "speaking/lineinput.hpp"
@@ -218,6 +219,7 @@ Summary decodeOpenFiles(platform::InputFile& in, const std::string& inName, plat
 }
 
 void run() {
+    document::setExtractionStarter(platform::document::startExtraction);
     speaking::startSpeech(0, "");
     speaking::writeLineSpoken(titleText);
     std::string inName, outName;

@@ -49,6 +49,7 @@
 #include "converter/zul.hpp"
 #include "platform/sound/audio.hpp"
 #include "platform/sound/waveout.hpp"
+#include "platform/document/extraction.hpp"
 #include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
@@ -209,6 +210,7 @@ bool readInput(const std::string& name, const std::function<void(const std::stri
 int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) return usage();
+    document::setExtractionStarter(platform::document::startExtraction);
 
     // The settings beside the program when none are named.
     if (!std::getenv("QUORIL_WINDIR")) {

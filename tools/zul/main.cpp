@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "converter/converter.hpp"
+#include "platform/document/extraction.hpp"
 #include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 
@@ -155,6 +156,7 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    document::setExtractionStarter(platform::document::startExtraction);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args[0] == "-h" || args[0] == "--help")) {
         std::fputs(platform::cp1252ToUtf8(helpText).c_str(), stdout);
