@@ -173,11 +173,11 @@ std::vector<Row> rowsOf(const std::vector<const Word*>& words, bool sortByPositi
     return rows;
 }
 
-// Whether a row holds a gap wider than three heights of its words (a
+// Whether a row holds a gap wider than two heights of its words (a
 // second column, or a table's cells).
 bool hasWideGap(const Row& r) {
     for (std::size_t i = 1; i < r.size(); ++i)
-        if (r[i]->left - r[i - 1]->right > 3 * r[i]->height()) return true;
+        if (r[i]->left - r[i - 1]->right > 2 * r[i]->height()) return true;
     return false;
 }
 
@@ -210,15 +210,19 @@ std::string pageText(const poppler::page& page) {
 
     std::string text;
     double lastTop = 0, lastBottom = 0;
+    bool lastInTable = false;
     for (const Row& r : rows) {
         double top = r[0]->top, bottom = r[0]->bottom;
         for (const Word* w : r) top = std::min(top, w->top), bottom = std::max(bottom, w->bottom);
+        // A table's row is a paragraph of its own.
+        const bool inTable = !columns && hasWideGap(r);
         if (!text.empty()) {
             const double gap = top - lastBottom, height = std::max(bottom - top, lastBottom - lastTop);
-            text += gap > 0.6 * height || gap < -3 * height ? "\n\n" : "\n";
+            text += gap > 0.6 * height || gap < -3 * height || inTable || lastInTable ? "\n\n" : "\n";
         }
+        lastInTable = inTable;
         for (std::size_t i = 0; i < r.size(); ++i) {
-            if (i > 0) text += !columns && r[i]->left - r[i - 1]->right > 2 * r[i]->height() ? ", " : " ";
+            if (i > 0) text += inTable && r[i]->left - r[i - 1]->right > 2 * r[i]->height() ? ", " : " ";
             text += r[i]->text;
         }
         lastTop = top;
@@ -375,7 +379,9 @@ void readWithPandoc(const std::string& kind, const std::string& file) {
     // The filter lives in memory; pandoc reads it by its /proc name.
     const int fd = memfd_create("linhas.lua", 0);
     if (fd < 0 || write(fd, rowsFilter, std::strlen(rowsFilter)) < 0) fail("failed");
-    const long heap = envNumber("QUORIL_DOCUMENT_MEMORY_MB", 2048) / 2;
+    // pandoc's own heap limit, well inside the address space: its runtime
+    // reserves much of that space for itself and its threads.
+    const long heap = envNumber("QUORIL_DOCUMENT_MEMORY_MB", 2048) / 4;
     std::fflush(stdout);
     const int st = runTool({"pandoc", "-f", kind, "-t", "plain", "--wrap=none",
                             "--lua-filter=/proc/self/fd/" + std::to_string(fd), "+RTS", "-M" + std::to_string(heap) + "m",
