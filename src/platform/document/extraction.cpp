@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -56,11 +57,28 @@ Failure failureNamed(std::string_view line) {
     return {Problem::failed, {}};
 }
 
+// The helper running now, if any: a program that ends while it works (a
+// quit, a signal, a closed window end the process without unwinding)
+// takes it and its tools along.
+std::atomic<pid_t> running{-1};
+
+void endRunningHelper() {
+    const pid_t pid = running.exchange(-1);
+    if (pid > 0) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
+}
+
 class ChildExtraction : public ::document::Extraction {
 public:
     ChildExtraction(pid_t pid, int text, int status, const ::document::Hooks& hooks, const Limits& limits)
         : pid_(pid), text_(text), status_(status), hooks_(hooks), limits_(limits), lastActivity_(Clock::now()),
-          lastProgress_(Clock::now()) {}
+          lastProgress_(Clock::now()) {
+        static const bool hooked = (platform::addExitHook(endRunningHelper), true);
+        (void)hooked;
+        running = pid;
+    }
 
     ~ChildExtraction() override {
         stop();
@@ -105,6 +123,7 @@ private:
     // Ends the helper and whatever it started (its process group).
     void stop() {
         if (pid_ <= 0) return;
+        running = -1;
         ::kill(-pid_, SIGKILL);
         ::kill(pid_, SIGKILL);
         int st;
@@ -155,7 +174,10 @@ private:
         int st = 0;
         for (;;) {
             const pid_t r = ::waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) break;
+            if (r == pid_) {
+                running = -1;
+                break;
+            }
             if (r < 0 && errno != EINTR) {
                 st = 0;
                 break;
