@@ -184,11 +184,11 @@ bool readInput(const std::string& name, const std::function<void(const std::stri
     }
     converter::Input input(in, name, name,
                            {{}, [](int page, int pages) { say(document::progressText(page, pages)); }});
-    if (const document::Failure f = input.open()) {
-        say(document::failureText(f));
-        return false;
-    }
     try {
+        if (const document::Failure f = input.open()) {
+            say(document::failureText(f));
+            return false;
+        }
         zul::LineReader reader(input.source());
         platform::TextDecoder decoder;
         for (std::string line; reader.next(line);) {

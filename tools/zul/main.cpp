@@ -118,14 +118,14 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
     // the output exists; the pages of a long document are told as they begin.
     converter::Input input(in, job.in, isStandard(job.in) ? std::string() : job.in,
                            {{}, [&](int page, int pages) { tell(shown(job.in, true), document::progressText(page, pages)); }});
-    if (encoding) {
-        if (const document::Failure f = input.open()) {
-            tell(shown(job.in, true), document::failureText(f));
-            return false;
-        }
-    }
     platform::OutputFile out;
     try {
+        if (encoding) {
+            if (const document::Failure f = input.open()) {
+                tell(shown(job.in, true), document::failureText(f));
+                return false;
+            }
+        }
         if (isStandard(job.out)) {
             const int e = out.openStandardOutput();
             if (e != 0) throw converter::IoError{101, e, job.out};
