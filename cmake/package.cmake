@@ -107,6 +107,10 @@ set(CPACK_STRIP_FILES ON)
 # What the program runs or reads at run time besides the libraries it links.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, fonts-dejavu-core, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, speech-dispatcher, speech-dispatcher-espeak-ng")
+# Documents: pandoc reads office, e-book and web formats, Tesseract needs its
+# Portuguese data for scans, antiword reads old Word files (lerdoc tells the
+# user which one to install when it is missing).
+string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", pandoc, tesseract-ocr-por, antiword")
 # The engine's library: a shlibs file, and the ldconfig trigger instead of
 # the ldconfig calls CPack would write into postinst and postrm.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)

@@ -1,11 +1,14 @@
 #include "converter/converter.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <new>
 #include <stdexcept>
 
 #include "console/qrcrt.hpp"
 #include "converter/zul.hpp"
+#include "platform/document/extraction.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
 #include "speaking/lineinput.hpp"
@@ -142,12 +145,28 @@ Summary convertLines(zul::ByteSource& source, const std::string& inName, platfor
     return summary;
 }
 
+struct Input::Parts {
+    Parts(platform::InputFile& file, const std::string& inName, const std::string& nativeName, document::Hooks hooks)
+        : pump(hooks.pump), file(file, inName, pump), reader(this->file, nativeName, std::move(hooks)) {}
+    std::function<void()> pump;
+    FileSource file;
+    document::Reader reader;
+};
+
+Input::Input(platform::InputFile& file, const std::string& inName, const std::string& nativeName, document::Hooks hooks)
+    : parts_(std::make_unique<Parts>(file, inName, nativeName, std::move(hooks))) {}
+Input::~Input() = default;
+document::Failure Input::open() { return parts_->reader.open(); }
+zul::ByteSource& Input::source() { return parts_->reader; }
+document::Kind Input::kind() const { return parts_->reader.kind(); }
+
 Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
                          const std::string& outName, const LineFn& onLine, const std::function<void()>& pump) {
     Summary summary;
     {
-        FileSource source(in, inName, pump);
-        summary = convertLines(source, inName, out, outName, onLine, pump);
+        Input input(in, inName, "", {pump, {}});
+        if (const document::Failure f = input.open()) throw f;
+        summary = convertLines(input.source(), inName, out, outName, onLine, pump);
     }
     closeBoth(in, inName, out, outName);
     return summary;
@@ -200,6 +219,7 @@ Summary decodeOpenFiles(platform::InputFile& in, const std::string& inName, plat
 }
 
 void run() {
+    document::setExtractionStarter(platform::document::startExtraction);
     speaking::startSpeech(0, "");
     speaking::writeLineSpoken(titleText);
     std::string inName, outName;
@@ -223,13 +243,32 @@ void run() {
             speaking::writeLineSpoken(noInputText);
             finish();
         }
+        // Keys and the window's close button are heard while a long line,
+        // a slow pipe or a document is read; the pages of a long document
+        // are told as they begin.
+        const std::function<void()> pump = [] { qrcrt::pumpMessages(); };
+        Input input(in, inName, nativeIn,
+                    {pump, [](int page, int pages) { speaking::writeLineSpoken(document::progressText(page, pages)); }});
+        // What is refused is refused before the output exists.
+        if (const document::Failure f = input.open()) {
+            speaking::writeLineSpoken(document::failureText(f));
+            finish();
+        }
         platform::OutputFile out;
         createOutput(out, nativeOut, outName);
-        // Keys and the window's close button are heard while a long line
-        // or a slow pipe is read; every converted line is in the file at
-        // once, whatever ends the run.
-        const Summary summary =
-            convertOpenFiles(in, inName, out, outName, speaking::writeLineSpoken, [] { qrcrt::pumpMessages(); });
+        // Every converted line is in the file at once, whatever ends the
+        // run; a document whose reading fails half-way leaves no file.
+        Summary summary;
+        try {
+            summary = convertLines(input.source(), inName, out, outName, speaking::writeLineSpoken, pump);
+        } catch (const document::Failure& f) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(nativeOut, ignored);
+            speaking::writeLineSpoken(document::failureText(f));
+            finish();
+        }
+        closeBoth(in, inName, out, outName);
         unkept = summary.unkept;
     } catch (const IoError& e) {
         // The files are closed by now; the output keeps what was written.

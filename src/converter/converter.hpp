@@ -4,9 +4,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "converter/zul.hpp"
+#include "document/reader.hpp"
 #include "platform/system/files.hpp"
 
 namespace converter {
@@ -58,14 +60,36 @@ using LineFn = std::function<void(const std::string& line)>;
 Summary convertLines(zul::ByteSource& source, const std::string& inName, platform::OutputFile& out,
                      const std::string& outName, const LineFn& onLine, const std::function<void()>& pump = {});
 
+// An input file read through the document reader (document/reader.hpp):
+// open() decides what it is and answers why it is refused, before any
+// output exists; source() then gives its text to convertLines.
+class Input {
+public:
+    // nativeName: the file's name (empty for standard input, which cannot
+    // be a document); pump is called while a pipe or the document helper
+    // keeps the reader waiting.
+    Input(platform::InputFile& file, const std::string& inName, const std::string& nativeName,
+          document::Hooks hooks = {});
+    ~Input();
+    document::Failure open();
+    zul::ByteSource& source();
+    document::Kind kind() const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
 // convertLines from an open input file, which is also waited for with pump
 // while it is a pipe with nothing to read yet; then closes the input and
-// the output.
+// the output. The input is read as text (UTF-16 too, never as a document);
+// one that is not text throws document::Failure.
 Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, platform::OutputFile& out,
                          const std::string& outName, const LineFn& onLine, const std::function<void()>& pump = {});
 
 // Opens (native names), converts and closes; a failure to open the input
-// throws IoError with code 2.
+// throws IoError with code 2, an input the document reader refuses throws
+// document::Failure.
 Summary convertFile(const std::string& nativeIn, const std::string& nativeOut, const LineFn& onLine);
 
 // Creates (or truncates) the output file; a failure throws IoError with the

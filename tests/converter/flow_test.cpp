@@ -204,25 +204,40 @@ TEST_F(ConverterFlow, WindowClosedDuringALineKeepsIt) {
     EXPECT_EQ(atExit, zul::encodeText("um\r\ndois\r\n"));
 }
 
-TEST_F(ConverterFlow, EmptyAndBinaryInputs) {
+// An empty file converts to an empty one; a file that is not text (NUL
+// bytes and no UTF-16 mark) is refused, on the screen and aloud, before
+// the output exists; Notepad's UTF-16 converts as its UTF-8 twin.
+TEST_F(ConverterFlow, EmptyBinaryAndUtf16Inputs) {
     struct Case {
         const char* what;
         std::string bytes;
+        bool refused;
+        std::string zulOf;  // the text whose ZUL is expected
     };
     std::string all;
     for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
     const std::vector<Case> cases = {
-        {"empty file", ""},
-        {"all 256 bytes, cut at the Ctrl-Z", all},
-        {"NUL bytes and no line end", std::string("\0\x01\xFF\x80", 4)},
+        {"empty file", "", false, ""},
+        {"all 256 bytes", all, true, ""},
+        {"NUL bytes and no line end", std::string("\0\x01\xFF\x80", 4), true, ""},
+        {"UTF-16 LE", std::string("\xFF\xFE" "a\0\xE7\0\r\0\n\0\xAC\x20", 12), false, "a\xC3\xA7\r\n\xE2\x82\xAC"},
     };
+    const std::string notText = document::failureText({document::Problem::notText, {}});
     for (const auto& c : cases) {
         freshConsole();
+        std::string spoken;
+        speaking::setSynthesizerForTests([] { return 0; }, [&](const std::string& run) { spoken += run; });
+        fs::remove(path("out.zul"));
         writeFile(path("in.bin"), c.bytes);
         Outcome o = run(path("in.bin"), path("out.zul"));
         EXPECT_EQ(o.exitCode, 0) << c.what;
-        EXPECT_TRUE(shows(o, converter::doneText)) << c.what;
-        EXPECT_EQ(readFile(path("out.zul")), zul::encodeText(c.bytes)) << c.what;
+        EXPECT_EQ(shows(o, converter::doneText), !c.refused) << c.what;
+        EXPECT_EQ(shows(o, notText), c.refused) << c.what;
+        EXPECT_EQ(spoken.find("de texto nem") != std::string::npos, c.refused) << c.what << ": " << spoken;
+        EXPECT_EQ(fs::exists(path("out.zul")), !c.refused) << c.what;
+        if (!c.refused) {
+            EXPECT_EQ(readFile(path("out.zul")), zul::encodeText(c.zulOf)) << c.what;
+        }
     }
 }
 
@@ -413,7 +428,7 @@ TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
         std::string kept;  // in out.zul when the process ends
     };
     const Case cases[] = {
-        {"endless line from /dev/zero, then Ctrl+Break", "/dev/zero", path("out.zul"), "",
+        {"endless line from a pipe, then Ctrl+Break", path("in.fifo"), path("out.zul"), "",
          press(platform::VK_CANCEL, platform::MOD_CTRL), [] { std::_Exit(3); }, 255, false, ""},
         {"window closed while a pipe is being read", path("in.fifo"), path("out.zul"), "linha 50",
          [] {
@@ -444,14 +459,35 @@ TEST_F(ConverterFlow, NothingHoldsTheRunForEver) {
         fs::remove(path("out.zul"));
         atExit.clear();
         std::thread feeder;
+        const bool endless = std::string(c.what).find("endless") != std::string::npos;
         if (c.in == path("in.fifo"))
             feeder = std::thread([&] {
                 writer = ::open(path("in.fifo").c_str(), O_WRONLY);
-                if (writer >= 0) (void)!::write(writer, lines.data(), lines.size());
+                if (writer < 0) return;
+                if (!endless) {
+                    (void)!::write(writer, lines.data(), lines.size());
+                    return;
+                }
+                // One line without end, until the reader goes (EPIPE, the
+                // signal held back in this thread).
+                sigset_t pipe;
+                sigemptyset(&pipe);
+                sigaddset(&pipe, SIGPIPE);
+                pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+                const std::string xs(65536, 'x');
+                while (::write(writer, xs.data(), xs.size()) > 0) {
+                }
+                struct timespec none = {0, 0};
+                (void)sigtimedwait(&pipe, nullptr, &none);
             });
         UserAtTheWindow user(c.shown, c.act, c.fallback);
         Outcome o = run(c.in, c.out);
         user.finish();
+        if (endless) {
+            // A feeder still waiting for a reader is let go.
+            const int reader = ::open(path("in.fifo").c_str(), O_RDONLY | O_NONBLOCK);
+            if (reader >= 0) ::close(reader);
+        }
         if (feeder.joinable()) feeder.join();
         if (writer >= 0) ::close(writer);
         writer = -1;
@@ -492,6 +528,72 @@ TEST_F(ConverterFlow, LineLargerThanMemoryIsAnInputFailure) {
     }
     EXPECT_EQ(out.close(), 0);
     EXPECT_EQ(readFile(path("out.zul")), zul::encodeText("um\r\ndois\r\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// A document read by a stand-in for the document helper: its paragraphs
+// shown and spoken as they are written, a page told when the last was told
+// long enough ago; one whose reading fails half-way leaves no file and
+// says why. The helper's protocol is lerdoc's (pages on descriptor 3).
+class DocumentFlow : public ConverterFlow {
+protected:
+    void helper(const std::string& body) {
+        writeFile(path("helper.sh"), "#!/bin/sh\n" + body);
+        fs::permissions(path("helper.sh"), fs::perms::owner_all);
+        ::setenv("QUORIL_DOCUMENT_HELPER", path("helper.sh").c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("QUORIL_DOCUMENT_HELPER");
+        ConverterFlow::TearDown();
+    }
+};
+
+TEST_F(DocumentFlow, ParagraphsAndPagesHeardAFailureLeavesNoFile) {
+    writeFile(path("carta.pdf"), "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    struct Case {
+        const char* what;
+        std::string script;
+        std::vector<std::string> shown;  // in order
+        std::string zulOf;               // "" : no output file
+    };
+    const std::vector<Case> cases = {
+        {"two pages, the third told",
+         "echo 'pages 12' >&3; echo 'page 1' >&3\n"
+         "printf 'Prezados vizinhos, a reuni\\303\\243o ser\\303\\241 na pra-\\n\\303\\247a central.\\n\\nSegundo par\\303\\241grafo.\\n\\f'\n"
+         "sleep 2.5; echo 'page 3' >&3; printf 'Terceira p\\303\\241gina.\\n\\f'\n",
+         {"Prezados vizinhos, a reuni\xE3o ser\xE1 na pra\xE7" "a central.", "Segundo par\xE1grafo.",
+          "Lendo a p\xE1gina 3 de 12", "Terceira p\xE1gina.", converter::doneText},
+         "Prezados vizinhos, a reuni\xE3o ser\xE1 na pra\xE7" "a central.\r\nSegundo par\xE1grafo.\r\nTerceira p\xE1gina.\r\n"},
+        {"damaged after its first page",
+         "echo 'pages 2' >&3; printf 'Uma linha.\\n\\f'; echo 'error damaged' >&3; exit 1\n",
+         {"Uma linha.", document::failureText({document::Problem::damaged, {}})}, ""},
+        {"a scan without text", "echo 'pages 1' >&3; printf '\\f \\n\\f'\n",
+         {document::failureText({document::Problem::noText, {}})}, ""},
+    };
+    for (const auto& c : cases) {
+        freshConsole();
+        std::string spoken;
+        speaking::setSynthesizerForTests([] { return 0; }, [&](const std::string& run) { spoken += run; });
+        helper(c.script);
+        fs::remove(path("out.zul"));
+        Outcome o = run(path("carta.pdf"), path("out.zul"));
+        EXPECT_EQ(o.exitCode, 0) << c.what;
+        std::size_t at = 0;
+        for (const std::string& text : c.shown) {
+            const std::size_t found = o.screen.find(text, at);
+            EXPECT_NE(found, std::string::npos) << c.what << ": " << text << " in order in\n" << o.screen;
+            if (found != std::string::npos) at = found + text.size();
+            EXPECT_NE(spoken.find(text.substr(0, text.find_first_of(" ,"))), std::string::npos) << c.what << ": " << text << " spoken";
+        }
+        EXPECT_EQ(shows(o, converter::doneText), !c.zulOf.empty()) << c.what;
+        EXPECT_EQ(fs::exists(path("out.zul")), !c.zulOf.empty()) << c.what;
+        if (!c.zulOf.empty()) {
+            EXPECT_EQ(readFile(path("out.zul")), zul::encodeText(c.zulOf)) << c.what;
+        }
+    }
 }
 
 }  // namespace

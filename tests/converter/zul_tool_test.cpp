@@ -60,8 +60,6 @@ protected:
 };
 
 TEST_F(ZulTool, RoundTripsOnTheConvertersEdgeCases) {
-    std::string all;
-    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
     std::string longLine(70000, 'x');
     for (std::size_t i = 0; i < longLine.size(); i += 7) longLine[i] = '\xE7';
     struct Case {
@@ -76,13 +74,14 @@ TEST_F(ZulTool, RoundTripsOnTheConvertersEdgeCases) {
         {"mixed line ends, no end at the last", "a\r\nb\nc\rd\r\n\r\nfim", true},
         {"CR then CR LF", "a\r\r\nb", true},
         {"Ctrl-Z ends the input", "abc\x1A" "def\r\n", true},
-        {"NUL bytes", std::string("a\0b\0", 4), true},
+        {"UTF-16 LE with its mark", std::string("\xFF\xFE" "a\0\xE7\0\r\0\n\0\xAC\x20", 12), true},
+        {"UTF-16 BE with its mark, a byte cut off", std::string("\xFE\xFF\0a\0\xE7\0\n\x20", 9), true},
         {"Windows-1252 letters", "a\xE7\xE3o, cora\xE7\xE3o, voc\xEA, \xE9\r\n", true},
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" "a\xC3\xA7\xC3\xA3o\nvoc\xC3\xAA \xC5\x91\n", true},
         {"a line longer than a read", longLine + "\r\n" + longLine, true},
         {"a tab at position 13 becomes a line feed", "AAAAAAAAAAAA\tX", false},
         {"daggers take box-drawing bytes", "\x86\x87", false},
-        {"all 256 bytes, cut at the Ctrl-Z", all, false},
+        {"NUL after a Ctrl-Z (padding)", std::string("abc\r\n\x1A\0\0", 7), true},
     };
     for (const auto& c : cases) {
         writeFile(dir_ / "in.txt", c.text);
@@ -112,6 +111,7 @@ TEST_F(ZulTool, CommandLine) {
     writeFile(dir_ / "a.txt", "um\r\n");
     writeFile(dir_ / "b.md", "dois\r\n");
     writeFile(dir_ / "b.txt", "tr\xEAs\r\n");
+    writeFile(dir_ / "bin.dat", std::string("\x7F" "ELF\x02\x01\x01\0\0", 9));
     fs::create_directories(dir_ / "out");
     fs::create_symlink(dir_ / "a.txt", dir_ / "link.txt");
     struct Case {
@@ -128,6 +128,8 @@ TEST_F(ZulTool, CommandLine) {
         {"an output over a later input", "decode -d . a.zul a.txt", 1, "Nomes tem que ser diferentes"},
         {"missing input, the rest converted", "encode -d out nada.txt a.txt", 1, "nada.txt: Arquivo inexistente"},
         {"full disk", "encode a.txt /dev/full", 1, "Não há espaço disponível no dispositivo"},
+        {"not text, no output", "encode bin.dat out/bin.zul", 1, "bin.dat: O arquivo não é de texto"},
+        {"not text on standard input", "encode - out/bin.zul <bin.dat", 1, "não é de texto"},
         {"no command", "", 2, "encode ou decode"},
         {"one name", "encode a.txt", 2, "faltam"},
         {"three names without -d", "encode a.txt b.txt c.zul", 2, "-d PASTA"},
@@ -140,6 +142,7 @@ TEST_F(ZulTool, CommandLine) {
         EXPECT_EQ(zul(c.arguments), c.exitCode) << c.what << ": " << err_;
         EXPECT_NE(err_.find(c.told), std::string::npos) << c.what << ": " << err_;
         EXPECT_EQ(readFile(dir_ / "a.txt"), "um\r\n") << c.what << ": the input is never touched";
+        EXPECT_FALSE(fs::exists(dir_ / "out/bin.zul")) << c.what << ": nothing written for what is refused";
     }
     EXPECT_EQ(zul("encode -d out a.txt b.md"), 0) << err_;
     EXPECT_EQ(readFile(dir_ / "out/a.zul"), zul::encodeText("um\r\n"));

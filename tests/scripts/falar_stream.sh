@@ -4,7 +4,8 @@
 # within a few megabytes of what a short text takes, with both voices,
 # while the WAV grows to many times that. To a pipe the header holds
 # 0xFFFFFFFF sizes that a streaming reader (sox) accepts. With no sound
-# device falar says why, in Portuguese, and ends with code 3.
+# device falar says why, in Portuguese, and ends with code 3. Files named
+# with -a are read as the converter reads them (UTF-16, documents).
 # Skips (77) without falar, /usr/bin/time, sox or the text.
 set -u
 build=${QUORIL_BUILD_DIR:?}
@@ -48,4 +49,28 @@ SDL_AUDIODRIVER=nenhum QUORIL_AUDIO=sdl "$build/falar" -V difone "teste" 2>"$wor
 code=$?
 [ $code -eq 3 ] || { echo "FAIL no device: exit code $code"; fail=1; }
 grep -q 'Sem som: o dispositivo de som não abriu' "$work/err" || { echo "FAIL no device: $(cat "$work/err")"; fail=1; }
+
+# falar -a reads through the converter's document reader: a UTF-16 text
+# speaks as its UTF-8 twin, a DOCX its paragraphs, a file that is not text
+# is told and ends with code 5.
+printf 'Ol\xc3\xa1, mundo.\n' > "$work/utf8.txt"
+printf '\xff\xfeO\0l\0\xe1\0,\0 \0m\0u\0n\0d\0o\0.\0\n\0' > "$work/utf16.txt"
+"$build/falar" -V difone -a "$work/utf8.txt" -o "$work/utf8.wav" 2>/dev/null
+"$build/falar" -V difone -a "$work/utf16.txt" -o "$work/utf16.wav" 2>"$work/err" ||
+    { echo "FAIL UTF-16: $(cat "$work/err")"; fail=1; }
+cmp -s "$work/utf8.wav" "$work/utf16.wav" || { echo "FAIL UTF-16: not the sound of its UTF-8 twin"; fail=1; }
+printf 'a\0b\n' > "$work/bin.dat"
+"$build/falar" -V difone -a "$work/bin.dat" -o "$work/bin.wav" 2>"$work/err"
+code=$?
+[ $code -eq 5 ] || { echo "FAIL not text: exit code $code"; fail=1; }
+grep -q 'não é de texto' "$work/err" || { echo "FAIL not text: $(cat "$work/err")"; fail=1; }
+if command -v pandoc >/dev/null && [ -x "$build/lerdoc" ]; then
+    printf '# Aviso\n\nA reuni\xc3\xa3o foi adiada.\n' | pandoc -f markdown -o "$work/aviso.docx"
+    "$build/falar" -V difone -p -a "$work/aviso.docx" -o "$work/aviso.wav" >"$work/phonemes" 2>"$work/err" ||
+        { echo "FAIL DOCX: $(cat "$work/err")"; fail=1; }
+    [ "$(wc -l < "$work/phonemes")" -eq 2 ] || { echo "FAIL DOCX: not one line a paragraph: $(cat "$work/phonemes")"; fail=1; }
+    [ "$(stat -c %s "$work/aviso.wav")" -gt 8000 ] || { echo "FAIL DOCX: nothing spoken"; fail=1; }
+else
+    echo "skipped the DOCX: pandoc or lerdoc missing"
+fi
 exit $fail

@@ -1,13 +1,15 @@
 // falar: speaks a text as the converter speaks a line, outside the
 // converter, so that what a tester hears is what a user hears.
 //
-//     falar [-V VOZ] [-v SPEED] [-r RATE] [-o FILE.wav] [-p] [-s] [-t] [TEXT...]
+//     falar [-V VOZ] [-v SPEED] [-r RATE] [-o FILE.wav] [-p] [-s] [-t] [-a FILE] [TEXT...]
 //
 // The text goes through the speaking console (on its headless screen) line
 // by line, as the converter speaks the lines of a file: with the voice the
 // settings choose, numbers, symbols and spelling as it reads them. Without
 // TEXT the text is read from standard input. Arguments and input may be
-// UTF-8 or Windows-1252.
+// UTF-8 or Windows-1252; the input also UTF-16 after its mark. Input goes
+// through the converter's document reader, so -a reads a document too
+// (DOCX, ODT, EPUB, HTML, RTF, PDF, a scan), one paragraph a line.
 //
 //   -V VOZ    the voice: "difone" (the diphone synthesizer), "embutida" (the
 //             built-in voice, server type 3) or a server type number (3, 4,
@@ -23,25 +25,32 @@
 //   -p        prints the diphone rules' phonetic string of each line
 //   -s        prints how many diphone groups fell back to noise or nothing
 //   -t        only transcribes: one phonetic string for each line of input
+//   -a FILE   speaks the text of FILE (a text file or a document) instead
 //
 // The settings are those of QUORIL.INI in $QUORIL_WINDIR, else in the etc
 // folder beside the program, else in /etc/quoril; -V, -v and -r change them
 // for this run only (a copy in a temporary folder). Exit codes: 0 spoken, 1
 // the voice could not start, 2 wrong arguments, 3 no sound device, 4 the
-// WAV file could not be written.
+// WAV file could not be written, 5 the input could not be read (not text,
+// a damaged document ...: said on standard error).
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "console/qrcrt.hpp"
+#include "converter/converter.hpp"
+#include "converter/zul.hpp"
 #include "platform/sound/audio.hpp"
 #include "platform/sound/waveout.hpp"
+#include "platform/document/extraction.hpp"
+#include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/window.hpp"
 #include "servers/dispatch.hpp"
@@ -56,7 +65,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Options {
-    std::string voice, outFile;
+    std::string voice, outFile, inFile;
     int speed = 0;
     std::string rate;
     bool printPhonemes = false, printStats = false, transcribeOnly = false;
@@ -66,7 +75,7 @@ struct Options {
 int usage() {
     std::fprintf(stderr,
                  "uso: falar [-V difone|embutida|3|4|5|54] [-v 1..5] [-r VELOCIDADE] [-o ARQUIVO.wav] [-p] [-s] [-t] "
-                 "[TEXTO...]\n");
+                 "[-a ARQUIVO] [TEXTO...]\n");
     return 2;
 }
 
@@ -150,6 +159,7 @@ bool parse(int argc, char** argv, Options& o) {
         else if (a == "-v" && more) o.speed = std::atoi(argv[++i]);
         else if (a == "-r" && more) o.rate = argv[++i];
         else if (a == "-V" && more) o.voice = argv[++i];
+        else if (a == "-a" && more) o.inFile = argv[++i];
         else if (a == "-p") o.printPhonemes = true;
         else if (a == "-s") o.printStats = true;
         else if (a == "-t") o.transcribeOnly = true;
@@ -161,11 +171,46 @@ bool parse(int argc, char** argv, Options& o) {
     return o.voice.find_first_not_of("0123456789") == std::string::npos && o.voice.size() <= 4;
 }
 
+// Reads standard input, or the named file, as the converter reads its
+// input, handing each line (Windows-1252) to speak; false after a failure,
+// which has been told.
+bool readInput(const std::string& name, const std::function<void(const std::string&)>& speak) {
+    platform::InputFile in;
+    const int opened = name.empty() ? in.openStandardInput() : in.open(name);
+    if (opened != 0) {
+        say((name.empty() ? std::string("entrada padr\xE3o") : platform::externalTextToCp1252(name)) + ": " +
+            platform::systemErrorText(opened));
+        return false;
+    }
+    converter::Input input(in, name, name,
+                           {{}, [](int page, int pages) { say(document::progressText(page, pages)); }});
+    try {
+        if (const document::Failure f = input.open()) {
+            say(document::failureText(f));
+            return false;
+        }
+        zul::LineReader reader(input.source());
+        platform::TextDecoder decoder;
+        for (std::string line; reader.next(line);) {
+            decoder.decodeLine(line);
+            speak(line);
+        }
+    } catch (const document::Failure& f) {
+        say(document::failureText(f));
+        return false;
+    } catch (const converter::IoError& e) {
+        say(e.reason());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) return usage();
+    document::setExtractionStarter(platform::document::startExtraction);
 
     // The settings beside the program when none are named.
     if (!std::getenv("QUORIL_WINDIR")) {
@@ -222,19 +267,17 @@ int main(int argc, char** argv) {
             (why.empty() ? std::string() : " (" + why + ")") + "; fala a voz de difones");
     }
 
-    const auto speakLine = [&](const std::string& raw) {
-        std::string line = platform::externalTextToCp1252(raw);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto speakDecoded = [&](const std::string& line) {
         if (o.printPhonemes) std::printf("%s\n", platform::cp1252ToUtf8(regras::transcribe(line)).c_str());
         speaking::speakText(line);
     };
-    if (!o.words.empty()) {
+    if (!o.words.empty() && o.inFile.empty()) {
         std::string text;
         for (const std::string& w : o.words) text += (text.empty() ? "" : " ") + w;
-        speakLine(text);
-    } else {
-        std::string line;
-        while (std::getline(std::cin, line)) speakLine(line);
+        speakDecoded(platform::externalTextToCp1252(text));
+    } else if (!readInput(o.inFile, speakDecoded)) {
+        speaking::endSpeech();
+        qrcrt::closeScreen(5);
     }
     speaking::waitWhileSpeaking();
     speaking::endSpeech();

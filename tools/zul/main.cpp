@@ -1,7 +1,9 @@
 // zul: the converter's work from the command line, for one file or many,
 // and the way back. It reads and writes exactly as convzul does (the same
 // line reader, decoder and format, from src/converter), and refuses what
-// convzul refuses, with the same Portuguese messages on standard error.
+// convzul refuses, with the same Portuguese messages on standard error. It
+// reads documents as convzul does (DOCX, ODT, EPUB, HTML, RTF, PDF, scans)
+// and tells the pages of a long one on standard error as they begin.
 //
 //   zul encode ENTRADA SAIDA            text to ZUL
 //   zul encode -d PASTA ENTRADA...      each into PASTA/<name>.zul
@@ -14,9 +16,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "converter/converter.hpp"
+#include "platform/document/extraction.hpp"
 #include "platform/system/files.hpp"
 #include "platform/system/system.hpp"
 
@@ -34,8 +38,11 @@ const char* const helpText =
     "  zul decode [--utf8] -d PASTA ENTRADA...\n"
     "\n"
     "  encode        texto para ZUL, como o convzul: o texto pode estar em UTF-8\n"
-    "                ou em Windows-1252 (decidido pelo conte\xFA" "do), as linhas podem\n"
-    "                terminar em CR LF, LF ou CR, e um Ctrl-Z encerra o texto\n"
+    "                ou em Windows-1252 (decidido pelo conte\xFA" "do) ou em UTF-16\n"
+    "                com a sua marca, as linhas podem terminar em CR LF, LF ou CR,\n"
+    "                e um Ctrl-Z encerra o texto; documentos DOCX, ODT, EPUB,\n"
+    "                HTML, RTF, PDF, imagens digitalizadas e .doc tamb\xE9m s\xE3o\n"
+    "                lidos, um par\xE1grafo por linha\n"
     "  decode        ZUL para texto em Windows-1252, com linhas terminadas em CR LF\n"
     "  -u, --utf8    (decode) o texto em UTF-8, com linhas terminadas em LF\n"
     "  -d PASTA      converte v\xE1rios arquivos: cada um vai para PASTA com o nome\n"
@@ -107,8 +114,18 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
         tell(shown(job.in, true), text);
         return false;
     }
+    // Read through the document reader: what it refuses is refused before
+    // the output exists; the pages of a long document are told as they begin.
+    converter::Input input(in, job.in, isStandard(job.in) ? std::string() : job.in,
+                           {{}, [&](int page, int pages) { tell(shown(job.in, true), document::progressText(page, pages)); }});
+    platform::OutputFile out;
     try {
-        platform::OutputFile out;
+        if (encoding) {
+            if (const document::Failure f = input.open()) {
+                tell(shown(job.in, true), document::failureText(f));
+                return false;
+            }
+        }
         if (isStandard(job.out)) {
             const int e = out.openStandardOutput();
             if (e != 0) throw converter::IoError{101, e, job.out};
@@ -116,13 +133,24 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
             converter::createOutput(out, job.out, job.out);
         }
         if (encoding) {
-            const converter::Summary s = converter::convertOpenFiles(in, job.in, out, job.out, nullptr);
+            const converter::Summary s = converter::convertLines(input.source(), job.in, out, job.out, nullptr);
+            if (const int e = in.close()) throw converter::IoError{100, e, job.in};
+            if (const int e = out.close()) throw converter::IoError{101, e, job.out};
             if (s.unkept > 0) tell(shown(job.in, true), converter::unkeptText(s.unkept));
         } else {
             converter::decodeOpenFiles(in, job.in, out, job.out, as);
         }
     } catch (const converter::IoError& e) {
         tell(shown(e.fileName, e.code == 100), e.reason());  // 100: a read failed
+        return false;
+    } catch (const document::Failure& f) {
+        // A document whose reading failed half-way leaves no output.
+        out.close();
+        if (!isStandard(job.out)) {
+            std::error_code ignored;
+            fs::remove(job.out, ignored);
+        }
+        tell(shown(job.in, true), document::failureText(f));
         return false;
     }
     return true;
@@ -131,6 +159,7 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    document::setExtractionStarter(platform::document::startExtraction);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args[0] == "-h" || args[0] == "--help")) {
         std::fputs(platform::cp1252ToUtf8(helpText).c_str(), stdout);

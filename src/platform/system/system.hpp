@@ -129,6 +129,26 @@ private:
     std::uint64_t unkept_ = 0;
 };
 
+// UTF-16 text (a file that opens with its byte-order mark, the mark itself
+// already taken off) into UTF-8, a piece at a time, so that it joins the
+// UTF-8 path of TextDecoder. A pair of bytes may be split across pieces; a
+// surrogate without its partner and a last byte without its pair become
+// U+FFFD, which the UTF-8 path counts as a character not kept.
+class Utf16Decoder {
+public:
+    explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+    // Appends the UTF-8 of size more bytes to out.
+    void decode(const char* bytes, std::size_t size, std::string& out);
+    // The end of the input: appends what a cut pair or surrogate leaves.
+    void finish(std::string& out);
+
+private:
+    void put(char32_t cp, std::string& out);
+    bool bigEndian_;
+    int pendingByte_ = -1;      // the first byte of a pair, or -1
+    char32_t highSurrogate_ = 0;  // a high surrogate awaiting its low one
+};
+
 // ---- time ----
 struct LocalTime {
     int year, month, day, dayOfWeek;  // dayOfWeek 0 = Sunday

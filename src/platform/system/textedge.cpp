@@ -139,4 +139,56 @@ void TextDecoder::decodeLine(std::string& line) {
     if (state_ == State::utf8) unkept_ += decodeUtf8InPlace(line, high);
 }
 
+void Utf16Decoder::put(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void Utf16Decoder::decode(const char* bytes, std::size_t size, std::string& out) {
+    constexpr char32_t replacement = 0xFFFD;
+    out.reserve(out.size() + size + size / 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (pendingByte_ < 0) {
+            pendingByte_ = b;
+            continue;
+        }
+        const char32_t unit = bigEndian_ ? (static_cast<char32_t>(pendingByte_) << 8) | b
+                                         : (static_cast<char32_t>(b) << 8) | static_cast<char32_t>(pendingByte_);
+        pendingByte_ = -1;
+        if (highSurrogate_ != 0) {
+            const char32_t high = highSurrogate_;
+            highSurrogate_ = 0;
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                put(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00), out);
+                continue;
+            }
+            put(replacement, out);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) highSurrogate_ = unit;
+        else if (unit >= 0xDC00 && unit <= 0xDFFF) put(replacement, out);
+        else put(unit, out);
+    }
+}
+
+void Utf16Decoder::finish(std::string& out) {
+    if (highSurrogate_ != 0) put(0xFFFD, out);
+    if (pendingByte_ >= 0) put(0xFFFD, out);
+    highSurrogate_ = 0;
+    pendingByte_ = -1;
+}
+
 }  // namespace platform
