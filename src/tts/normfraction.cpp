@@ -1,0 +1,87 @@
+// Fractions: 1/2 (meio, meia before a feminine noun), 3/4 (três quartos),
+// 3/100 (três centésimos), 5/12 (cinco doze avos), the mixed 1 3/4 (um e
+// três quartos), and the dosing interval of leaflets, "de 6/6 h" (de seis
+// em seis horas). A slash pair in a date's context is a date (the date kind
+// is asked first).
+#include "tts/normalise.hpp"
+#include "tts/ttschars.hpp"
+
+namespace uttsnorm {
+
+namespace {
+
+struct Parts {
+    std::size_t whole = 0, num = 0, den = 0, end = 0, unitEnd = 0;  // positions; whole 0: none
+};
+
+// n/d at p: n of one to three digits, d of one to four.
+std::size_t simpleEnd(const std::string& t, std::size_t p, std::size_t& den) {
+    const std::size_t a = digitRun(t, p);
+    if (a < 1 || a > 3 || at(t, p + a) != '/') return 0;
+    den = p + a + 1;
+    const std::size_t b = digitRun(t, den);
+    const char after = at(t, den + b);
+    if (b < 1 || b > 4 || after == '/' || isLetter(after) ||
+        ((after == ',' || after == '.') && isDigit(at(t, den + b + 1))))
+        return 0;
+    if (valueOf(t, p, a) == 0 || valueOf(t, den, b) < 2) return 0;
+    return den + b;
+}
+
+bool parse(const std::string& t, std::size_t pos, Parts& f) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == '/' || at(t, pos - 1) == ',' ||
+                    (at(t, pos - 1) == '.' && isDigit(at(t, pos - 2)))))
+        return false;
+    const std::size_t w = digitRun(t, pos);
+    if (w >= 1 && w <= 2 && at(t, pos + w) == ' ' && (f.end = simpleEnd(t, pos + w + 1, f.den))) {
+        const std::size_t n = pos + w + 1;
+        // 1 3/4: the fraction below one
+        if (valueOf(t, n, digitRun(t, n)) < valueOf(t, f.den, digitRun(t, f.den))) {
+            f.whole = pos;
+            f.num = n;
+            return true;
+        }
+    }
+    f.whole = 0;
+    f.num = pos;
+    f.end = simpleEnd(t, pos, f.den);
+    return f.end != 0;
+}
+
+bool dosing(const std::string& t, const Parts& f) {
+    return !f.whole && low(wordBefore(t, f.num)) == "de" &&
+           valueOf(t, f.num, digitRun(t, f.num)) == valueOf(t, f.den, digitRun(t, f.den));
+}
+
+}  // namespace
+
+std::size_t isFraction(const std::string& t, std::size_t pos) {
+    Parts f;
+    if (!parse(t, pos, f)) return 0;
+    if (dosing(t, f))
+        if (const std::size_t u = measureUnitEnd(t, f.end)) return u;
+    return f.end;
+}
+
+std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) {
+    Parts f;
+    parse(t, pos, f);
+    const std::uint64_t n = valueOf(t, f.num, digitRun(t, f.num)), d = valueOf(t, f.den, digitRun(t, f.den));
+    if (dosing(t, f)) {
+        std::string r = number(n) + " em " + number(n) + " ";
+        if (end > f.end) r += unitWords(t, f.end, end, false) + " ";
+        return r;
+    }
+    std::string r = f.whole ? number(valueOf(t, f.whole, digitRun(t, f.whole))) + " e " : std::string();
+    static const char* parts[] = {"", "", "meio", "terço", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono", "décimo"};
+    const bool feminine = feminineNounAfterCount(wordAfter(t, end), true) || feminineNounAfterCount(wordAfter(t, end), false);
+    if (n == 1 && d == 2) return r + (feminine && !f.whole ? "meia " : "meio ");
+    const std::string count = n == 1 ? "um" : number(n);
+    const char* plural = n > 1 ? "s " : " ";
+    if (d <= 10) return r + count + " " + ttschars::cp1252(parts[d]) + plural;
+    if (d == 100) return r + count + ttschars::cp1252(" centésimo") + plural;
+    if (d == 1000) return r + count + ttschars::cp1252(" milésimo") + plural;
+    return r + count + " " + number(d) + " avos ";
+}
+
+}  // namespace uttsnorm

@@ -1,0 +1,132 @@
+// Money: R$ 1.234,56, R$1,00, US$ 5, $ 5, € 5, 5 € (the sign before or
+// after), R$ 2 milhões, US$ 10 mil, R$ 3 mi, R$ 2,5 bi (the scale word or
+// its abbreviation after the amount: "três milhões de reais"). Signs,
+// names and scale words come from the currency table.
+#include "tts/normalise.hpp"
+#include "tts/ttschars.hpp"
+
+namespace uttsnorm {
+
+namespace {
+
+struct Amount {
+    const Currency* currency = nullptr;
+    std::size_t num = 0, numEnd = 0;  // the amount
+    std::uint64_t whole = 0, cents = 0;
+    bool hasCents = false;
+    std::size_t decimals = 0, decLen = 0;  // 2,5 bi: the digits after the comma
+    const Currency* scale = nullptr;       // mi, bi, milhões
+    std::size_t end = 0;
+};
+
+const Currency* signAt(const std::string& t, std::size_t p) {
+    for (const Currency& c : tables().currencies) {
+        if (c.scale || !startsAt(t, p, c.sign)) continue;
+        // R$ but not a word ending in R; a sign of letters stands alone
+        if (isLetter(c.sign.back()) && isLetter(at(t, p + c.sign.size()))) continue;
+        if (isLetter(c.sign[0]) && p > 1 && isLetter(at(t, p - 1))) continue;
+        return &c;
+    }
+    return nullptr;
+}
+
+const Currency* scaleAfter(const std::string& t, std::size_t p, std::size_t& end) {
+    if (at(t, p) != ' ') return nullptr;
+    const std::string w = wordAfter(t, p);
+    if (w.empty()) return nullptr;
+    for (const Currency& c : tables().currencies) {
+        if (!c.scale || (w != c.sign && w != c.singular && w != c.plural)) continue;
+        end = p + 1 + w.size();
+        return &c;
+    }
+    return nullptr;
+}
+
+// The amount at p: thousands with "." or blanks, two digits of cents after
+// ",", or any decimals when a scale word follows.
+bool amount(const std::string& t, std::size_t p, Amount& a) {
+    const std::size_t e = isCardinal(t, p);
+    if (!e) return false;
+    a.num = p;
+    std::string digits;
+    for (std::size_t q = p; q < e; ++q)
+        if (isDigit(at(t, q))) digits += at(t, q);
+    if (digits.size() > 15) return false;
+    a.whole = valueOf(digits, 1, digits.size());
+    std::size_t q = e;
+    const std::size_t k = at(t, q) == ',' ? digitRun(t, q + 1) : 0;
+    std::size_t scaleEnd = 0;
+    if (k >= 1 && k <= 3 && (a.scale = scaleAfter(t, q + 1 + k, scaleEnd))) {
+        a.decimals = q + 1;
+        a.decLen = k;
+        a.end = scaleEnd;
+    } else if (k == 2) {
+        a.hasCents = true;
+        a.cents = valueOf(t, q + 1, 2);
+        a.end = q + 3;
+    } else if (k == 0 && (a.scale = scaleAfter(t, q, scaleEnd))) {
+        a.end = scaleEnd;
+    } else if (k == 0) {
+        a.end = q;
+    } else {
+        return false;
+    }
+    a.numEnd = a.decimals ? a.decimals + a.decLen : e;
+    return !isDigit(at(t, a.end)) && !(at(t, a.end) == ',' && isDigit(at(t, a.end + 1)));
+}
+
+bool parse(const std::string& t, std::size_t pos, Amount& a) {
+    if (const Currency* c = signAt(t, pos)) {
+        std::size_t p = pos + c->sign.size();
+        if (at(t, p) == ' ' || ttschars::byte(at(t, p)) == 0xA0) ++p;
+        if (!amount(t, p, a)) return false;
+        a.currency = c;
+        return true;
+    }
+    if (!isDigit(at(t, pos)) || (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == ','))) return false;
+    if (!amount(t, pos, a)) return false;
+    std::size_t q = a.end;
+    if (at(t, q) == ' ') ++q;
+    const Currency* c = signAt(t, q);
+    if (!c || isLetter(c->sign[0])) return false;  // 5 €, never "5 R"
+    a.currency = c;
+    a.end = q + c->sign.size();
+    return true;
+}
+
+std::string count(std::uint64_t v, bool feminine) {
+    return feminine ? feminineCount(number(v)) : number(v);
+}
+
+}  // namespace
+
+std::size_t isMoney(const std::string& t, std::size_t pos) {
+    Amount a;
+    return parse(t, pos, a) ? a.end : 0;
+}
+
+std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
+    Amount a;
+    parse(t, pos, a);
+    const Currency& c = *a.currency;
+    const bool fem = c.feminine;
+    if (a.scale) {
+        std::string r = number(a.whole);
+        bool many = a.whole >= 2;
+        if (a.decimals) {
+            r += ttschars::cp1252(" vírgula ") + chunkWords(t.substr(a.decimals - 1, a.decLen));
+            many = a.whole >= 2;
+        }
+        const std::string& sc = a.scale->singular == "mil" ? a.scale->singular : (many ? a.scale->plural : a.scale->singular);
+        return r + " " + sc + (sc == "mil" ? " " : " de ") + c.plural + " ";
+    }
+    std::string r;
+    if (a.whole || !a.cents) {
+        r = count(a.whole, fem) + " " + (a.whole == 1 ? c.singular : c.plural);
+        if (a.whole >= 1000000 && a.whole % 1000000 == 0) r = number(a.whole) + " de " + c.plural;
+    }
+    if (a.cents) r += (r.empty() ? "" : " e ") + number(a.cents) + (a.cents == 1 ? " centavo" : " centavos");
+    return r + " ";
+}
+
+}  // namespace uttsnorm

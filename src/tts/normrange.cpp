@@ -1,0 +1,125 @@
+// Ranges and pairs: 1643-1715 and 10-20 (mil seiscentos e quarenta e três
+// a mil setecentos e quinze), clock times 8h-12h and 13h30-17h (das oito
+// horas às doze horas), scores and sizes 2 x 1 (dois a um) and 1920 x 1080
+// (por). A telephone number (3333-4444, 321-4567) is no range.
+#include "tts/normalise.hpp"
+#include "tts/ttschars.hpp"
+
+namespace uttsnorm {
+
+namespace {
+
+enum class Pair { none, numbers, times, score };
+
+// The value of a number written with "." between thousands.
+std::uint64_t plainValue(const std::string& t, std::size_t p, std::size_t e) {
+    std::uint64_t v = 0;
+    for (; p < e; ++p)
+        if (isDigit(at(t, p)) && v < 100000000000000000ULL) v = v * 10 + static_cast<std::uint64_t>(at(t, p) - '0');
+    return v;
+}
+
+struct Parts {
+    Pair kind = Pair::none;
+    std::size_t second = 0, end = 0;
+};
+
+// The dash of a range, blanks allowed around it: the position after it.
+std::size_t dashAfter(const std::string& t, std::size_t p, bool blanks) {
+    std::size_t q = p;
+    if (blanks && at(t, q) == ' ') ++q;
+    if (at(t, q) != '-') return 0;
+    ++q;
+    if (blanks && at(t, q) == ' ') ++q;
+    return (q == p + 1 || q == p + 3) ? q : 0;
+}
+
+bool parse(const std::string& t, std::size_t pos, Parts& r) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || isLetter(at(t, pos - 1)) || at(t, pos - 1) == '-')) return false;
+    // times
+    if (const std::size_t e = timeEnd(t, pos, false)) {
+        const std::size_t s = dashAfter(t, e, true);
+        if (s && timeEnd(t, s, false) && (at(t, e - 1) == 'h' || at(t, e - 1) == 'H' || isDigit(at(t, e - 1)))) {
+            r = {Pair::times, s, timeEnd(t, s, false)};
+            return true;
+        }
+    }
+    const std::size_t a = digitRun(t, pos);
+    // 8-12h: the hour sign after the second only
+    if (a >= 1 && a <= 2 && at(t, pos + a) == '-') {
+        const std::size_t s = pos + a + 1;
+        const std::size_t e = timeEnd(t, s, false);
+        if (e && valueOf(t, pos, a) <= 23 && (at(t, e - 1) == 'h' || at(t, e - 1) == 'H') &&
+            valueOf(t, pos, a) < valueOf(t, s, digitRun(t, s))) {
+            r = {Pair::times, s, e};
+            return true;
+        }
+    }
+    if (a < 1) return false;
+    // scores and sizes
+    std::size_t q = pos + a;
+    const bool spaced = at(t, q) == ' ';
+    if (spaced) ++q;
+    if ((at(t, q) == 'x' || at(t, q) == 'X') && (at(t, q + 1) == ' ') == spaced) {
+        const std::size_t d = q + 1 + (spaced ? 1 : 0);
+        const std::size_t b = digitRun(t, d);
+        if (b && !isLetter(at(t, d + b)) && !(at(t, d + b) == ',' && isDigit(at(t, d + b + 1)))) {
+            r = {Pair::score, d, d + b};
+            return true;
+        }
+    }
+    // numbers, 1.000-2.000 with their thousands, and a unit after them
+    const std::size_t ae = isCardinal(t, pos);
+    if (at(t, ae) != '-') return false;
+    const std::size_t bp = ae + 1, be = isCardinal(t, bp);
+    if (!be) return false;
+    const char after = at(t, be);
+    if (after == '-' || ((after == '.' || after == ',') && isDigit(at(t, be + 1)))) return false;
+    const bool grouped = ae != pos + a || be != bp + digitRun(t, bp);
+    const std::size_t b = digitRun(t, bp);
+    if (!grouped && (a > 4 || b > 4 || (a == 3 && b == 4))) return false;  // 321-4567
+    const std::uint64_t from = plainValue(t, pos, ae), to = plainValue(t, bp, be);
+    if (from >= to || (!grouped && to > 2100) || at(t, pos) == '0' || at(t, bp) == '0') return false;
+    const std::size_t unit = measureUnitEnd(t, be);
+    r = {Pair::numbers, bp, unit ? unit : be};
+    return true;
+}
+
+}  // namespace
+
+std::size_t isRange(const std::string& t, std::size_t pos) {
+    Parts r;
+    return parse(t, pos, r) ? r.end : 0;
+}
+
+std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
+    Parts r;
+    parse(t, pos, r);
+    if (r.kind == Pair::times) {
+        const std::size_t e1 = timeEnd(t, pos, false);
+        std::string first = e1 ? sayTime(t, pos, e1) : feminineCount(number(valueOf(t, pos, digitRun(t, pos)))) + " ";
+        const std::string before = low(wordBefore(t, pos));
+        const bool between = before == "entre";
+        const bool opened = between || before == "das" || before == "de" || before == "da";
+        const bool oneFirst = valueOf(t, pos, digitRun(t, pos)) == 1;
+        const std::string open = opened ? "" : (oneFirst ? "da " : "das ");
+        const bool oneSecond = valueOf(t, r.second, digitRun(t, r.second)) == 1;
+        return open + first + (between ? "e " : oneSecond ? ttschars::cp1252("à ") : ttschars::cp1252("às ")) +
+               sayTime(t, r.second, end);
+    }
+    if (r.kind == Pair::numbers) {
+        const std::size_t be = isCardinal(t, r.second);
+        const std::string words = number(plainValue(t, pos, isCardinal(t, pos))) + " a " + number(plainValue(t, r.second, be));
+        if (end > be)  // 100-200 mg
+            return (unitIsFeminine(t, be, end) ? feminineCount(words) : words) + " " + unitWords(t, be, end, false) + " ";
+        return (feminineNounAfterCount(wordAfter(t, end), false) ? feminineCount(words) : words) + " ";
+    }
+    const std::uint64_t from = valueOf(t, pos, digitRun(t, pos)), to = valueOf(t, r.second, digitRun(t, r.second));
+    if (r.kind == Pair::score) {
+        const bool small = digitRun(t, pos) <= 2 && digitRun(t, r.second) <= 2;
+        return number(from) + (small ? " a " : " por ") + number(to) + " ";
+    }
+    return {};
+}
+
+}  // namespace uttsnorm
