@@ -136,7 +136,8 @@ std::size_t title(const std::string& t, std::size_t pos, std::string& out) {
     std::size_t e = pos;
     while (isLetter(at(t, e))) ++e;
     const bool dotted = at(t, e) == '.' && sign(at(t, e + 1));
-    if (e == pos || (!sign(at(t, e)) && !dotted)) return 0;
+    if (e == pos || (!sign(at(t, e)) && !dotted) || (e == pos + 1 && (at(t, pos) == 'n' || at(t, pos) == 'N')))
+        return 0;  // nº is a number's sign
     const std::string word = t.substr(pos - 1, e - pos);
     const char s = dotted ? at(t, e + 1) : at(t, e);
     out = uttspreproc::findAbbreviation(word + s);
@@ -219,7 +220,8 @@ std::string sayAbbreviation(const std::string& t, std::size_t pos, std::size_t e
     std::size_t p = end;
     while (p <= t.size() && (t[p - 1] == '\r' || t[p - 1] == '\n' || t[p - 1] == '\t')) ++p;
     if (at(t, end - 1) == '.' && p > t.size()) return out + ".";
-    return out + " ";
+    const char next = at(t, end);
+    return next == ',' || next == ';' || next == ':' || next == ')' ? out : out + " ";
 }
 
 }  // namespace uttsnorm
