@@ -4,6 +4,28 @@
 ; capitals are spelled. Here: ACRONYM = letras (spelled though it could be
 ; said) or = the text to say (said though the rule spells it, or said
 ; otherwise). The small-letter and mixed forms (inss, Ufrj) follow.
+; spelled, listed so that the small and mixed forms (inss, Ibge) are
+; spelled too
+ABNT = letras
+IBGE = letras
+ICMS = letras
+IGPM = letras
+INPC = letras
+INSS = letras
+IPCA = letras
+IPTU = letras
+IPVA = letras
+ISS = letras
+ITR = letras
+OMS = letras
+UBS = letras
+UFBA = letras
+UFMG = letras
+UFPE = letras
+UFPR = letras
+UFRGS = letras
+UFRJ = letras
+UFSC = letras
 ; spelled though sayable
 ANS = letras
 CEO = letras

@@ -2,9 +2,10 @@
 // letters make Portuguese syllables (ONU, DETRAN, and with a final stop
 // USP, FIESP, PUC: the letter-to-sound rules give the stop its i) and
 // spelled otherwise (INSS i êne ésse ésse, IBGE), two capitals spelled;
-// the acronym table (portug.sig) settles the exceptions both ways. A short
-// word in small or mixed letters whose one vowel opens it and that makes
-// no syllables (inss, Ufrj) and a word of consonants alone are spelled too.
+// the acronym table (portug.sig) settles the exceptions both ways and
+// spells the acronyms it lists in any case (inss as INSS). A capitalised
+// word whose one vowel opens it and that makes no syllables (Ufrj) and a
+// word of consonants alone are spelled too.
 #include <array>
 
 #include "tts/normalise.hpp"
@@ -135,11 +136,8 @@ bool consonantsOnly(const std::string& w) {
 std::string reading(const std::string& word) {
     const std::string up = ttschars::upper(word);
     const bool caps = word.size() >= 2 && allCapitals(word);
-    if (const Acronym* a = acronym(up)) {
-        // inss, Ufrj and CNPq like their capitals; a small-letter word that
-        // makes syllables (ir, sus) stays a word
-        if (caps || hasInnerCapital(word) || !syllables(up, 0, true)) return a->reading.empty() ? spelled(word) : a->reading;
-    }
+    // inss, ibge and CNPq like their capitals when the table knows them
+    if (const Acronym* a = acronym(up)) return a->reading.empty() ? spelled(word) : a->reading;
     // ONGs, CPFs: the plural of an acronym
     if (word.size() >= 3 && word.back() == 's' && allCapitals(word.substr(0, word.size() - 1))) {
         const std::string single = reading(word.substr(0, word.size() - 1));
@@ -152,10 +150,13 @@ std::string reading(const std::string& word) {
         if (word.size() >= 5 && syllables(up, 0, true)) return {};  // OBTER, PACTO
         return spelled(word);
     }
-    // inss, ufrj: a short word whose one vowel opens it
+    // Ufrj, Ufmg: a capital and three consonants after the one vowel that
+    // opens the word (in small letters such words are as often commands
+    // and English words: only the table spells them)
     std::size_t vowels = 0;
     for (char c : word) vowels += isVowelLetter(c) ? 1 : 0;
-    if (word.size() >= 3 && word.size() <= 5 && vowels == 1 && isVowelLetter(word[0]) && !syllables(up, 0, true))
+    if (isUpperLetter(word[0]) && word.size() >= 4 && word.size() <= 5 && vowels == 1 && isVowelLetter(word[0]) &&
+        !syllables(up, 0, true))
         return spelled(word);
     return {};
 }
