@@ -3,8 +3,9 @@
 // 123.456.789-09, CNPJ 12.345.678/0001-95), a number of service 0800
 // (0300, 0500, 0900) with its groups after blanks, and vehicle plates
 // (ABC-1234, ABC1234, the Mercosul BRA2E19) read letter by letter and digit
-// by digit. The digits are said one by one, a comma between groups,
-// "barra" for "/"; never "menos".
+// by digit, and IP addresses (192.168.0.1, its numbers with "ponto"). The
+// digits are said one by one, a comma between groups, "barra" for "/";
+// never "menos".
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -69,10 +70,30 @@ std::size_t plateEnd(const std::string& t, std::size_t pos) {
     return e;
 }
 
+// 192.168.0.1: four numbers of up to three digits.
+std::size_t addressEnd(const std::string& t, std::size_t pos) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == '.')) return 0;
+    std::size_t p = pos;
+    bool thousands = true;  // 1.000.000.000 is a number
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t k = digitRun(t, p);
+        if (k < 1 || k > 3 || valueOf(t, p, k) > 255) return 0;
+        if (i > 0 && k != 3) thousands = false;
+        p += k;
+        if (i < 3) {
+            if (at(t, p) != '.') return 0;
+            ++p;
+        }
+    }
+    if (thousands) return 0;
+    return isDigit(at(t, p)) || isLetter(at(t, p)) || (at(t, p) == '.' && isDigit(at(t, p + 1))) ? 0 : p;
+}
+
 }  // namespace
 
 std::size_t isCode(const std::string& t, std::size_t pos) {
     if (isLetter(at(t, pos))) return plateEnd(t, pos);
+    if (const std::size_t e = addressEnd(t, pos)) return e;
     Groups c;
     return digitCode(t, pos, c) ? c.end : 0;
 }
@@ -86,6 +107,15 @@ std::string sayCode(const std::string& t, std::size_t pos, std::size_t end) {
             r += (isDigit(c) ? number(static_cast<std::uint64_t>(c - '0')) : ttschars::trim(uttspreproc::charName(ttschars::byte(c)))) + " ";
         }
         return r;
+    }
+    if (addressEnd(t, pos) == end) {  // an IP address: its numbers, "ponto" between
+        std::string r;
+        for (std::size_t p = pos; p < end;) {
+            const std::size_t k = digitRun(t, p);
+            r += (r.empty() ? "" : " ponto ") + number(valueOf(t, p, k));
+            p += k + 1;
+        }
+        return r + " ";
     }
     Groups c;
     digitCode(t, pos, c);

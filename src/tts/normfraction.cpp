@@ -24,7 +24,11 @@ std::size_t simpleEnd(const std::string& t, std::size_t p, std::size_t& den) {
     if (b < 1 || b > 4 || after == '/' || isLetter(after) ||
         ((after == ',' || after == '.') && isDigit(at(t, den + b + 1))))
         return 0;
-    if (valueOf(t, p, a) == 0 || valueOf(t, den, b) < 2) return 0;
+    const std::uint64_t n = valueOf(t, p, a), d = valueOf(t, den, b);
+    if (n == 0 || d < 2) return 0;
+    // 120/80, 1234/2020: a pair, no fraction (3/2 is três meios)
+    if (n >= d && d > 10) return 0;
+    if (n > d && measureUnitEnd(t, den + b)) return 0;  // 120/80 mmHg
     return den + b;
 }
 

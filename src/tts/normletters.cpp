@@ -136,8 +136,10 @@ bool consonantsOnly(const std::string& w) {
 std::string reading(const std::string& word) {
     const std::string up = ttschars::upper(word);
     const bool caps = word.size() >= 2 && allCapitals(word);
-    // inss, ibge and CNPq like their capitals when the table knows them
-    if (const Acronym* a = acronym(up)) return a->reading.empty() ? spelled(word) : a->reading;
+    // inss, ibge and CNPq spelled like their capitals when the table knows
+    // them; the words of two capitals (DE, EM) only in capitals
+    if (const Acronym* a = acronym(up))
+        if (a->reading.empty() || caps || hasInnerCapital(word)) return a->reading.empty() ? spelled(word) : a->reading;
     // ONGs, CPFs: the plural of an acronym
     if (word.size() >= 3 && word.back() == 's' && allCapitals(word.substr(0, word.size() - 1))) {
         const std::string single = reading(word.substr(0, word.size() - 1));

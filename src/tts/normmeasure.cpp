@@ -1,7 +1,8 @@
 // Measures: a number and a unit of the unit table after it, a blank
 // allowed between: 2 L (dois litros), 1 h (uma hora), 20 s, 3 km², 5 cm³,
-// 100 m2, 120 km/h, 5 mg/kg, -5 °C, 2,5%. The unit agrees with the count
-// (singular for a whole part of one) and the count with the unit's gender.
+// 100 m2, 120 km/h, 5 mg/kg, 500 mg/dia, -5 °C, 2,5%, 3x. The unit agrees
+// with the count (singular for a whole part of one) and the count with the
+// unit's gender.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -14,6 +15,7 @@ struct UnitParts {
     int power = 0;  // 2 square, 3 cubic
     const Unit* per = nullptr;
     int perPower = 0;
+    std::string perWord;
     std::size_t end = 0;
 };
 
@@ -48,6 +50,9 @@ bool parseUnit(const std::string& t, std::size_t p, UnitParts& u) {
         if (const Unit* per = unitAt(t, p + 1, len2)) {
             u.per = per;
             p = power(t, p + 1 + len2, *per, u.perPower);
+        } else if (const std::string w = wordAfter(t, p + 1); w.size() >= 3 && !isBlank(at(t, p + 1))) {
+            u.perWord = w;  // 500 mg/dia
+            p += 1 + w.size();
         }
     }
     // a unit is a word of its own: "5 m" but not "5 mesas" (unitAt checks
@@ -81,6 +86,7 @@ std::string unitWords(const std::string& t, std::size_t p, std::size_t, bool one
     if (!parseUnit(t, p, u)) return {};
     std::string r = (one ? u.unit->singular : u.unit->plural) + powerWord(u.power, one);
     if (u.per) r += " por " + u.per->singular + (u.perPower == 2 ? " ao quadrado" : u.perPower == 3 ? " ao cubo" : "");
+    if (!u.perWord.empty()) r += " por " + u.perWord;
     return r;
 }
 
@@ -101,6 +107,7 @@ std::string sayMeasure(const std::string& t, std::size_t pos, std::size_t end) {
     const std::size_t whole = isCardinal(t, pos);
     const bool decimal = whole != n;
     const std::uint64_t v = valueOf(t, pos, digitRun(t, pos));
+    // singular for one and for a whole part of one: 1,80 metro, 1,5 litro
     const bool one = v == 1 && (decimal || whole == pos + 1);
     std::string said;
     if (decimal) {

@@ -1,7 +1,8 @@
 // Ranges and pairs: 1643-1715 and 10-20 (mil seiscentos e quarenta e três
 // a mil setecentos e quinze), clock times 8h-12h and 13h30-17h (das oito
 // horas às doze horas), scores and sizes 2 x 1 (dois a um) and 1920 x 1080
-// (por). A telephone number (3333-4444, 321-4567) is no range.
+// (por), two figures of one measure 120/80 mmHg (cento e vinte por oitenta).
+// A telephone number (3333-4444, 321-4567) is no range.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -9,7 +10,7 @@ namespace uttsnorm {
 
 namespace {
 
-enum class Pair { none, numbers, times, score };
+enum class Pair { none, numbers, times, score, slash };
 
 // The value of a number written with "." between thousands.
 std::uint64_t plainValue(const std::string& t, std::size_t p, std::size_t e) {
@@ -68,6 +69,15 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
             return true;
         }
     }
+    // 120/80 mmHg: two figures of one measure
+    if (at(t, pos + a) == '/' && a <= 3) {
+        const std::size_t bp = pos + a + 1, b = digitRun(t, bp);
+        const std::size_t unit = b && b <= 3 ? measureUnitEnd(t, bp + b) : 0;
+        if (unit && valueOf(t, pos, a) > valueOf(t, bp, b)) {
+            r = {Pair::slash, bp, unit};
+            return true;
+        }
+    }
     // numbers, 1.000-2.000 with their thousands, and a unit after them
     const std::size_t ae = isCardinal(t, pos);
     if (at(t, ae) != '-') return false;
@@ -115,6 +125,10 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
         return (feminineNounAfterCount(wordAfter(t, end), false) ? feminineCount(words) : words) + " ";
     }
     const std::uint64_t from = valueOf(t, pos, digitRun(t, pos)), to = valueOf(t, r.second, digitRun(t, r.second));
+    if (r.kind == Pair::slash) {
+        const std::size_t be = r.second + digitRun(t, r.second);
+        return number(from) + " por " + number(to) + " " + unitWords(t, be, end, false) + " ";
+    }
     if (r.kind == Pair::score) {
         const bool small = digitRun(t, pos) <= 2 && digitRun(t, r.second) <= 2;
         return number(from) + (small ? " a " : " por ") + number(to) + " ";
