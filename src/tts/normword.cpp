@@ -1,7 +1,7 @@
 // Plain words, and the table of feminine nouns the counts agree with
 // (portug.gen). A word is said as written, hyphens inside it kept
-// (guarda-chuva, e-mail); nº and n.º are "número"; letters glued to
-// digits (sha224) are parted from them.
+// (guarda-chuva, e-mail); nº, n.º and n. before a number are "número";
+// letters glued to digits (sha224) are parted from them.
 #include <algorithm>
 
 #include "tts/normalise.hpp"
@@ -59,6 +59,7 @@ std::size_t isWord(const std::string& t, std::size_t pos) {
     if ((c == 'n' || c == 'N') && !isLetter(at(t, pos - 1))) {
         if (numberSign(at(t, pos + 1))) return pos + 2;
         if (at(t, pos + 1) == '.' && numberSign(at(t, pos + 2))) return pos + 3;
+        if (at(t, pos + 1) == '.' && at(t, pos + 2) == ' ' && isDigit(at(t, pos + 3))) return pos + 2;  // n. 10
     }
     std::size_t p = pos;
     uttspreproc::scanWord(t, p);
@@ -66,7 +67,10 @@ std::size_t isWord(const std::string& t, std::size_t pos) {
 }
 
 std::string sayWord(const std::string& t, std::size_t pos, std::size_t end) {
-    if (end <= pos + 3 && (numberSign(at(t, pos + 1)) || numberSign(at(t, pos + 2)))) return ttschars::cp1252("número ");
+    const char c = at(t, pos);
+    if ((c == 'n' || c == 'N') && end <= pos + 3 && end > pos + 1 &&
+        (numberSign(at(t, pos + 1)) || numberSign(at(t, pos + 2)) || at(t, pos + 1) == '.'))
+        return ttschars::cp1252("número ");
     std::size_t p = pos;
     std::string r = uttspreproc::scanWord(t, p);
     if (isDigit(at(t, end))) r += ' ';  // sha224
