@@ -113,9 +113,14 @@ std::string normaliseText(const std::string& raw) {
         if (from + 2 <= n && text.compare(from - 1, 3, " - ") == 0) {
             r += ",";
             ++pos;
-        } else if (c == '-' && at(text, pos + 1) == '-') {  // -- a dash typed as two hyphens
+        } else if (c == '-' && at(text, pos + 1) == '-' &&
+                   !((pos == 1 || isBlank(at(text, pos - 1))) && isLetter(at(text, pos + 2)))) {
+            // -- a dash typed as two hyphens (--include is an option)
             while (at(text, pos) == '-') ++pos;
             r += ", ";
+        } else if (c == '-' && isLetter(at(text, pos - 1)) && isDigit(at(text, pos + 1))) {
+            r += ' ';  // UTF-8, Covid-19: a hyphen, no sign
+            ++pos;
         } else if ((c == '-' || c == '+') && pos < n &&
                    (isDigit(text[pos]) || (!isDigit(at(text, pos - 1)) && isMoney(text, pos + 1)))) {
             r += c == '-' ? "menos " : "mais ";
