@@ -114,7 +114,8 @@ std::string normaliseText(const std::string& raw) {
             r += ",";
             ++pos;
         } else if (c == '-' && at(text, pos + 1) == '-' &&
-                   !((pos == 1 || isBlank(at(text, pos - 1))) && isLetter(at(text, pos + 2)))) {
+                   !((pos == 1 || isBlank(at(text, pos - 1))) && isLetter(at(text, pos + 2)) &&
+                     !isUpperLetter(at(text, pos + 2)))) {
             // -- a dash typed as two hyphens (--include is an option)
             while (at(text, pos) == '-') ++pos;
             r += ", ";
@@ -123,6 +124,7 @@ std::string normaliseText(const std::string& raw) {
             ++pos;
         } else if ((c == '-' || c == '+') && pos < n &&
                    (isDigit(text[pos]) || (!isDigit(at(text, pos - 1)) && isMoney(text, pos + 1)))) {
+            if (!r.empty() && r.back() != ' ') r += ' ';
             r += c == '-' ? "menos " : "mais ";
             ++pos;
         } else if (const std::size_t e = token(text, pos, said)) {
