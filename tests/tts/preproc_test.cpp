@@ -85,6 +85,26 @@ TEST_F(Normalise, AbbreviationsNeedFullStopAndBlank) {
     for (const Case& c : cases) EXPECT_EQ(said(c.text), words(c.expected)) << c.text;
 }
 
+// A listed abbreviation once per gender: the article before it chooses
+// (the last field may mark the gender); a plural of a listed one; a full
+// stop of an abbreviation inside the line neither "ponto" nor an end.
+TEST_F(Normalise, AbbreviationsAgreeWithTheirArticle) {
+    pre::loadGenders(ttstest::tempFile("a.gen", w("folha\nreferência\n")));
+    ASSERT_TRUE(pre::loadAbbreviations(ttstest::tempFile(
+        "g.abr", w("ref = referência | f\nref = referido | m\nfl = folha\nsec = secretaria\n"))));
+    uttsnorm::loadTables(ttstest::dataFile("portug"));
+    const Case cases[] = {
+        {"do ref. artigo", "do referido artigo"},
+        {"a ref. citada", "a referência citada"},
+        {"ref. 5", "referência cinco"},  // no article: the first listed
+        {"as fls. 3 e 4", "as folhas três e quatro"},
+        {"na fl. 2 e na ter. que vem", "na folha dois e na terça-feira que vem"},
+        {"fim da sec.", "fim da secretaria."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(said(c.text), words(c.expected)) << c.text;
+    EXPECT_EQ(pre::findAbbreviation("ref"), w("referência"));  // the gender field is no part of it
+}
+
 TEST(Numbers, CardinalWords) {
     const std::pair<std::uint64_t, const char*> cases[] = {
         {0, "zero"},
