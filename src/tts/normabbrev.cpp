@@ -183,7 +183,15 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     const char after = at(t, e + 1);
     if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') return 0;
     const std::string word = t.substr(pos - 1, e - pos);
-    out = expansionFor(word, wordBefore(t, pos));
+    const std::string before = wordBefore(t, pos);
+    out = expansionFor(word, before);
+    // Data máx.: an adjective agrees with the feminine noun before it (but
+    // valor de rolagem mín. with the noun the "de" hangs on)
+    const std::size_t nounStart = wordBeforeStart(t, pos);
+    const std::string beforeNoun = nounStart ? low(wordBefore(t, nounStart)) : std::string();
+    if (out.size() > 2 && out.find(' ') == std::string::npos && out.back() == 'o' && !genderOf(before) &&
+        uttspreproc::isFeminineNoun(before) && beforeNoun != "de" && beforeNoun != "do" && beforeNoun != "da")
+        out.back() = 'a';
     if (out.empty()) out = calendarWord(t, word, e);
     return out.empty() ? 0 : e + 1;
 }

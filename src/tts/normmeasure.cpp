@@ -1,8 +1,8 @@
 // Measures: a number and a unit of the unit table after it, a blank
 // allowed between: 2 L (dois litros), 1 h (uma hora), 20 s, 3 km², 5 cm³,
 // 100 m2, 120 km/h, 5 mg/kg, 500 mg/dia, -5 °C, 2,5%, 3x. The unit agrees
-// with the count (singular for a whole part of one) and the count with the
-// unit's gender.
+// with the count (singular for one and for a decimal under two) and the
+// count with the unit's gender.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -107,8 +107,8 @@ std::string sayMeasure(const std::string& t, std::size_t pos, std::size_t end) {
     const std::size_t whole = isCardinal(t, pos);
     const bool decimal = whole != n;
     const std::uint64_t v = valueOf(t, pos, digitRun(t, pos));
-    // singular for one and for a whole part of one: 1,80 metro, 1,5 litro
-    const bool one = v == 1 && (decimal || whole == pos + 1);
+    // singular for one and for a whole part under two: 1,80 metro, 0,75 ponto
+    const bool one = decimal ? v <= 1 : v == 1 && whole == pos + 1;
     std::string said;
     if (decimal) {
         said = sayDecimal(t, pos, n);

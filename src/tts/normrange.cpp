@@ -1,7 +1,8 @@
 // Ranges and pairs: 1643-1715 and 10-20 (mil seiscentos e quarenta e três
 // a mil setecentos e quinze), clock times 8h-12h and 13h30-17h (das oito
 // horas às doze horas), scores and sizes 2 x 1 (dois a um) and 1920 x 1080
-// (por), two figures of one measure 120/80 mmHg (cento e vinte por oitenta).
+// (por), two figures of one measure 120/80 mmHg (cento e vinte por oitenta),
+// two measures 0% - 100% (zero por cento a cem por cento).
 // A telephone number (3333-4444, 321-4567) is no range.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
@@ -10,7 +11,7 @@ namespace uttsnorm {
 
 namespace {
 
-enum class Pair { none, numbers, times, score, slash };
+enum class Pair { none, numbers, times, score, slash, measures };
 
 // The value of a number written with "." between thousands.
 std::uint64_t plainValue(const std::string& t, std::size_t p, std::size_t e) {
@@ -42,6 +43,14 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
         const std::size_t s = dashAfter(t, e, true);
         if (s && timeEnd(t, s, false) && (at(t, e - 1) == 'h' || at(t, e - 1) == 'H' || isDigit(at(t, e - 1)))) {
             r = {Pair::times, s, timeEnd(t, s, false)};
+            return true;
+        }
+    }
+    // 0% - 100%, 10 cm-20 cm: two measures
+    if (const std::size_t e = isMeasure(t, pos)) {
+        const std::size_t s = dashAfter(t, e, true);
+        if (const std::size_t e2 = s ? isMeasure(t, s) : 0) {
+            r = {Pair::measures, s, e2};
             return true;
         }
     }
@@ -117,6 +126,8 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
         return open + first + (between ? "e " : oneSecond ? ttschars::cp1252("à ") : ttschars::cp1252("às ")) +
                sayTime(t, r.second, end);
     }
+    if (r.kind == Pair::measures)
+        return sayMeasure(t, pos, isMeasure(t, pos)) + "a " + sayMeasure(t, r.second, end);
     if (r.kind == Pair::numbers) {
         const std::size_t be = isCardinal(t, r.second);
         const std::string words = number(plainValue(t, pos, isCardinal(t, pos))) + " a " + number(plainValue(t, r.second, be));

@@ -119,6 +119,9 @@ std::string normaliseText(const std::string& raw) {
             // -- a dash typed as two hyphens (--include is an option)
             while (at(text, pos) == '-') ++pos;
             r += ", ";
+        } else if (c == '=' && at(text, pos - 1) == ' ' && at(text, pos + 1) == ' ') {
+            r += "igual a";  // 1 cm = 10 mm
+            ++pos;
         } else if (c == '-' && isLetter(at(text, pos - 1)) && isDigit(at(text, pos + 1))) {
             r += ' ';  // UTF-8, Covid-19: a hyphen, no sign
             ++pos;
