@@ -173,6 +173,84 @@ std::size_t dotted(const std::string& t, std::size_t pos, std::string& out) {
     return 0;
 }
 
+// What follows the full stop at e: blanks skipped.
+std::size_t nextAfter(const std::string& t, std::size_t stop) {
+    std::size_t p = stop + 1;
+    while (isBlank(at(t, p))) ++p;
+    return p;
+}
+
+bool endsIn(const std::string& s, char c) { return !s.empty() && s.back() == c && s.find(' ') == std::string::npos; }
+
+// Weekdays and months that are also words (ter, mar, dez, sex, dom) are
+// the abbreviation before a day, a date or a year, in a list of weekdays
+// or months (seg. a sex., jan. e mar.), and the weekday after the article
+// that goes with it (na ter., no dom.).
+bool calendarUse(const std::string& t, std::size_t pos, std::size_t stop, const std::string& word) {
+    const std::size_t n = nextAfter(t, stop);
+    if (isDigit(at(t, n))) return true;
+    const auto calendar = [](const std::string& w) { return weekdayNamed(w) || monthNamed(w); };
+    const std::string next = low(wordAfter(t, n - 1 > stop ? n - 1 : stop + 1));
+    if (next == "a" || next == "e" || next == "ou") {
+        const std::string then = wordAfter(t, n + next.size());
+        if (calendar(then)) return true;
+    }
+    const std::string before = low(wordBefore(t, pos));
+    if (calendar(before) && before.size() <= 3) return true;
+    if (before == "a" || before == "e" || before == "ou" || before == ttschars::cp1252("à")) {
+        const std::size_t b = wordBeforeStart(t, pos);
+        if (b && calendar(wordBefore(t, b))) return true;
+    }
+    const std::string w = low(word);
+    if (w == "ter" || w == "sex") return before == "na" || before == "da" || before == "toda" || before == "nas";
+    if (w == "dom") return before == "no" || before == "do" || before == "todo";
+    return false;
+}
+
+bool ambiguous(const std::string& word) {
+    const std::string w = low(word);
+    return w == "ter" || w == "mar" || w == "dez" || w == "sex" || w == "dom";
+}
+
+// A first name a woman bears (Maria, Ana, Beatriz): for D. (dona).
+bool womansName(const std::string& name) {
+    if (name.size() < 2 || !isUpperLetter(name[0])) return false;
+    static const char* names[] = {"beatriz", "isabel", "inês", "raquel", "ester", "ruth", "carmen", "leonor",
+                                  "mercedes", "lourdes", "glória", "zilda", "ivone"};
+    const std::string l = low(name);
+    for (const char* n : names)
+        if (l == ttschars::cp1252(n)) return true;
+    return l.back() == 'a';
+}
+
+// The expansion of a listed word. Where the table lists the word more than
+// once: before ":" or a number the noun (Ref.: pedido, referência); before
+// a word the adjective in -o (ref. contrato, referido); else the one of
+// the article's gender (do ref.).
+std::string expansionFor(const std::string& word, const std::string& before, const std::string& next, bool label) {
+    const std::string key = ttschars::upper(word);
+    const char want = genderOf(before);
+    std::vector<const uttspreproc::Abbreviation*> found;
+    for (const auto& a : table)
+        if (a.abbreviation == key) found.push_back(&a);
+    if (found.size() > 1) {
+        for (const auto* a : found) {
+            const bool adjective = endsIn(a->expansion, 'o');
+            if (label && !adjective) return a->expansion;
+            if (!label && !next.empty() && adjective) return a->expansion;
+        }
+        for (const auto* a : found)
+            if (!label && next.empty() && want && genderOfExpansion(*a) == want) return a->expansion;
+    }
+    if (!found.empty()) return found.front()->expansion;
+    // fls. from fl., arts. from art.
+    if (key.size() >= 3 && key.back() == 'S') {
+        const std::string single = expansionFor(word.substr(0, word.size() - 1), before, next, label);
+        if (!single.empty()) return plural(single);
+    }
+    return {};
+}
+
 std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     if (!isLetter(at(t, pos)) || (pos > 1 && (isLetter(at(t, pos - 1)) || isDigit(at(t, pos - 1))))) return 0;
     if (const std::size_t e = title(t, pos, out)) return e;
@@ -183,38 +261,30 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     const char after = at(t, e + 1);
     if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') return 0;
     const std::string word = t.substr(pos - 1, e - pos);
+    if (ambiguous(word) && !calendarUse(t, pos, e, word)) return 0;
     const std::string before = wordBefore(t, pos);
-    out = expansionFor(word, before);
-    // Data máx.: an adjective agrees with the feminine noun before it (but
-    // valor de rolagem mín. with the noun the "de" hangs on)
-    const std::size_t nounStart = wordBeforeStart(t, pos);
-    const std::string beforeNoun = nounStart ? low(wordBefore(t, nounStart)) : std::string();
-    if (out.size() > 2 && out.find(' ') == std::string::npos && out.back() == 'o' && !genderOf(before) &&
-        uttspreproc::isFeminineNoun(before) && beforeNoun != "de" && beforeNoun != "do" && beforeNoun != "da")
-        out.back() = 'a';
+    const std::size_t n = nextAfter(t, e);
+    const std::string next = at(t, e + 1) == ' ' ? wordAfter(t, e + 1) : std::string();
+    out = expansionFor(word, before, next, at(t, n) == ':' || isDigit(at(t, n)) || after == ':');
+    if (out == "dom" && womansName(next)) out = "dona";  // D. Maria
+    if (endsIn(out, 'o')) {
+        // referido before a feminine noun is referida; Data máx. is máxima
+        // (but valor de rolagem mín. agrees with the noun "de" hangs on)
+        const std::size_t nounStart = wordBeforeStart(t, pos);
+        const std::string beforeNoun = nounStart ? low(wordBefore(t, nounStart)) : std::string();
+        const bool nounAfter = !next.empty() && !isUpperLetter(next[0]) && uttspreproc::isFeminineNoun(next) &&
+                               !genderOf(next);
+        const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(before) && beforeNoun != "de" &&
+                                beforeNoun != "do" && beforeNoun != "da";
+        if (nounAfter || (next.empty() && nounBefore) || (!nounAfter && nounBefore && !isLetter(at(t, n)))) {
+            out.back() = 'a';
+        }
+    }
     if (out.empty()) out = calendarWord(t, word, e);
     return out.empty() ? 0 : e + 1;
 }
 
 }  // namespace
-
-std::string expansionFor(const std::string& word, const std::string& before) {
-    const std::string key = ttschars::upper(word);
-    const char want = genderOf(before);
-    const uttspreproc::Abbreviation* first = nullptr;
-    for (const auto& a : table) {
-        if (a.abbreviation != key) continue;
-        if (!first) first = &a;
-        if (want && genderOfExpansion(a) == want) return a.expansion;
-    }
-    if (first) return first->expansion;
-    // fls. from fl., arts. from art.
-    if (key.size() >= 3 && key.back() == 'S') {
-        const std::string single = expansionFor(word.substr(0, word.size() - 1), before);
-        if (!single.empty()) return plural(single);
-    }
-    return {};
-}
 
 std::size_t isAbbreviation(const std::string& t, std::size_t pos) {
     std::string out;

@@ -108,11 +108,6 @@ bool sayableLoosely(const std::string& upperWord);
 // The letters of a word said by their names, one blank between.
 std::string spelled(const std::string& word);
 
-// --- abbreviations --------------------------------------------------------
-// The expansion of a word followed by a full stop, its gender chosen by the
-// article before it where the table lists one of each; empty when unknown.
-std::string expansionFor(const std::string& word, const std::string& before);
-
 // --- the kinds --------------------------------------------------------------
 #define UTTSNORM_KIND(X)                                               \
     std::size_t is##X(const std::string& t, std::size_t pos);          \

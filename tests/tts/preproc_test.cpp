@@ -89,14 +89,22 @@ TEST_F(Normalise, AbbreviationsNeedFullStopAndBlank) {
 // (the last field may mark the gender); a plural of a listed one; a full
 // stop of an abbreviation inside the line neither "ponto" nor an end.
 TEST_F(Normalise, AbbreviationsAgreeWithTheirArticle) {
-    pre::loadGenders(ttstest::tempFile("a.gen", w("folha\nreferência\n")));
+    pre::loadGenders(ttstest::tempFile("a.gen", w("folha\nreferência\ncláusula\ndata\nrolagem\n")));
     ASSERT_TRUE(pre::loadAbbreviations(ttstest::tempFile(
-        "g.abr", w("ref = referência | f\nref = referido | m\nfl = folha\nsec = secretaria\n"))));
+        "g.abr", w("ref = referência | f\nref = referido | m\nfl = folha\nsec = secretaria\nD = dom\n"
+                   "máx = máximo\nmín = mínimo\nmar = março\n"))));
     uttsnorm::loadTables(ttstest::dataFile("portug"));
     const Case cases[] = {
         {"do ref. artigo", "do referido artigo"},
-        {"a ref. citada", "a referência citada"},
-        {"ref. 5", "referência cinco"},  // no article: the first listed
+        {"a ref. cláusula", "a referida cláusula"},   // an adjective before a noun
+        {"Ref.: pedido 12", "referência: pedido doze"},  // the noun before a label's colon
+        {"ref. 5", "referência cinco"},
+        {"o ref.", "o referido."},                         // the article's gender
+        {"D. Maria e D. Pedro", "dona Maria e dom Pedro"},
+        {"Data máx.", "Data máxima."},
+        {"Valor de rolagem mín.", "Valor de rolagem mínimo."},
+        {"de seg. a sex. e no dom. 5", "de segunda-feira a sexta-feira e no domingo cinco"},
+        {"o mar. A praia", "o mar. A praia"},           // a word that ends a sentence
         {"as fls. 3 e 4", "as folhas três e quatro"},
         {"na fl. 2 e na ter. que vem", "na folha dois e na terça-feira que vem"},
         {"fim da sec.", "fim da secretaria."},
