@@ -197,6 +197,13 @@ bool calendarUse(const std::string& t, std::size_t pos, std::size_t stop, const 
     }
     const std::string before = low(wordBefore(t, pos));
     if (calendar(before) && before.size() <= 3) return true;
+    // 25 de dez., dez. de 2025
+    if (before == "de") {
+        std::size_t q = wordBeforeStart(t, pos) - 1;
+        while (q >= 1 && isBlank(at(t, q))) --q;
+        if (isDigit(at(t, q))) return true;
+    }
+    if (next == "de" && isDigit(at(t, n + 3))) return true;
     if (before == "a" || before == "e" || before == "ou" || before == ttschars::cp1252("à")) {
         const std::size_t b = wordBeforeStart(t, pos);
         if (b && calendar(wordBefore(t, b))) return true;

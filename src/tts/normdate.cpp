@@ -2,7 +2,8 @@
 // 07/2025 and jul/2025 (month and year), 4 jul. 2025, and a day and month
 // without the year (04/07; 5/12 where the text says it is a date: after
 // "dia", "em", "até", "desde", "a partir de", a weekday, or before a clock
-// time). The first day of a month is "primeiro": 1/5, 1 de maio, dia 1.
+// time). The first day of a month is "primeiro": 1/5, 1 de maio, dia 1;
+// dia 05 is dia cinco.
 // Month names come from the calendar table.
 #include <algorithm>
 
@@ -166,12 +167,20 @@ std::size_t isDate(const std::string& t, std::size_t pos) {
     const bool alone = after == '\0' || isBlank(after) || after == ',' || after == ';' || after == ')' ||
                        after == '!' || after == '?' || (after == '.' && !isDigit(at(t, pos + 2)));
     if (at(t, pos) == '1' && alone && !isDigit(at(t, pos - 1)) && low(wordBefore(t, pos)) == "dia") return pos + 1;
+    // dia 05, dia 01: the day without its zero
+    if (at(t, pos) == '0' && digitRun(t, pos) == 2 && at(t, pos + 1) != '0' && !isDigit(at(t, pos - 1)) &&
+        low(wordBefore(t, pos)) == "dia") {
+        const char after2 = at(t, pos + 2);
+        if (after2 == '\0' || isBlank(after2) || after2 == ',' || after2 == ';' || after2 == ')' ||
+            (after2 == '.' && !isDigit(at(t, pos + 3))))
+            return pos + 2;
+    }
     return 0;
 }
 
 std::string sayDate(const std::string& t, std::size_t pos, std::size_t) {
     Date d;
-    if (!parse(t, pos, d)) return "primeiro ";  // dia 1
+    if (!parse(t, pos, d)) return day(valueOf(t, pos, digitRun(t, pos))) + " ";  // dia 1, dia 05
     if (!d.month) return day(d.day) + " ";      // 1 de maio: the rest is words
     std::string r = d.day ? day(d.day) + " de " : std::string();
     r += monthName(int(d.month));

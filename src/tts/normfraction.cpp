@@ -2,7 +2,7 @@
 // 3/100 (três centésimos), 5/12 (cinco doze avos), the mixed 1 3/4 (um e
 // três quartos), and the dosing interval of leaflets, "de 6/6 h" (de seis
 // em seis horas). A slash pair in a date's context is a date (the date kind
-// is asked first).
+// is asked first). The signs ½, ¼ and ¾ are fractions too (1½ um e meio).
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -57,9 +57,23 @@ bool dosing(const std::string& t, const Parts& f) {
            valueOf(t, f.num, digitRun(t, f.num)) == valueOf(t, f.den, digitRun(t, f.den));
 }
 
+// ½, ¼, ¾ (and 1½): the sign of a fraction, or 0.
+int signOf(char c) {
+    const unsigned char b = ttschars::byte(c);
+    return b == 0xBD ? 2 : b == 0xBC ? 4 : b == 0xBE ? 34 : 0;
+}
+
+std::string signWords(int sign, bool feminine) {
+    if (sign == 2) return feminine ? "meia" : "meio";
+    return sign == 4 ? "um quarto" : ttschars::cp1252("três quartos");
+}
+
 }  // namespace
 
 std::size_t isFraction(const std::string& t, std::size_t pos) {
+    if (signOf(at(t, pos))) return pos + 1;
+    if (const std::size_t w = digitRun(t, pos); w && w <= 3 && signOf(at(t, pos + w)) && !isDigit(at(t, pos - 1)))
+        return pos + w + 1;
     Parts f;
     if (!parse(t, pos, f)) return 0;
     if (dosing(t, f))
@@ -68,6 +82,11 @@ std::size_t isFraction(const std::string& t, std::size_t pos) {
 }
 
 std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) {
+    if (const int s = signOf(at(t, end - 1))) {
+        const bool feminine = feminineNounAfterCount(wordAfter(t, end), true);
+        if (end == pos + 1) return signWords(s, feminine) + " ";
+        return number(valueOf(t, pos, end - 1 - pos)) + " e " + signWords(s, false) + " ";  // 1½: um e meio
+    }
     Parts f;
     parse(t, pos, f);
     const std::uint64_t n = valueOf(t, f.num, digitRun(t, f.num)), d = valueOf(t, f.den, digitRun(t, f.den));

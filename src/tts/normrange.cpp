@@ -11,7 +11,7 @@ namespace uttsnorm {
 
 namespace {
 
-enum class Pair { none, numbers, times, score, slash, measures };
+enum class Pair { none, numbers, times, score, slash, measures, decimals };
 
 // The value of a number written with "." between thousands.
 std::uint64_t plainValue(const std::string& t, std::size_t p, std::size_t e) {
@@ -87,16 +87,30 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
             return true;
         }
     }
-    // numbers, 1.000-2.000 with their thousands, and a unit after them
+    // 1,5-2,0 mg: decimals
+    if (const std::size_t de = isDecimal(t, pos); de && t.substr(pos - 1, de - pos).find(',') != std::string::npos) {
+        const std::size_t s = dashAfter(t, de, false);
+        const std::size_t e2 = s ? (isDecimal(t, s) ? isDecimal(t, s) : isCardinal(t, s)) : 0;
+        if (e2 && !isDigit(at(t, e2)) && !(at(t, e2) == '-' && isDigit(at(t, e2 + 1)))) {
+            const std::size_t unit = measureUnitEnd(t, e2);
+            r = {Pair::decimals, s, unit ? unit : e2};
+            return true;
+        }
+        return false;
+    }
+    // numbers, 1.000-2.000 with their thousands, 1939 - 1945 with blanks,
+    // and a unit after them
     const std::size_t ae = isCardinal(t, pos);
-    if (at(t, ae) != '-') return false;
-    const std::size_t bp = ae + 1, be = isCardinal(t, bp);
+    const bool blanks = at(t, ae) == ' ' && at(t, ae + 1) == '-' && at(t, ae + 2) == ' ';
+    if (at(t, ae) != '-' && !blanks) return false;
+    const std::size_t bp = ae + (blanks ? 3 : 1), be = isCardinal(t, bp);
     if (!be) return false;
     const char after = at(t, be);
     if (after == '-' || ((after == '.' || after == ',') && isDigit(at(t, be + 1)))) return false;
     const bool grouped = ae != pos + a || be != bp + digitRun(t, bp);
     const std::size_t b = digitRun(t, bp);
     if (!grouped && (a > 4 || b > 4 || (a == 3 && b == 4))) return false;  // 321-4567
+    if (blanks && grouped) return false;
     const std::uint64_t from = plainValue(t, pos, ae), to = plainValue(t, bp, be);
     if (from >= to || (!grouped && to > 2100) || at(t, pos) == '0' || at(t, bp) == '0') return false;
     const std::size_t unit = measureUnitEnd(t, be);
@@ -128,6 +142,13 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
     }
     if (r.kind == Pair::measures)
         return sayMeasure(t, pos, isMeasure(t, pos)) + "a " + sayMeasure(t, r.second, end);
+    if (r.kind == Pair::decimals) {
+        const std::size_t e2 = isDecimal(t, r.second) ? isDecimal(t, r.second) : isCardinal(t, r.second);
+        std::string said = sayDecimal(t, pos, isDecimal(t, pos)) + "a " +
+                           (isDecimal(t, r.second) ? sayDecimal(t, r.second, e2) : number(plainValue(t, r.second, e2)) + " ");
+        if (end > e2) said += unitWords(t, e2, end, false) + " ";
+        return said;
+    }
     if (r.kind == Pair::numbers) {
         const std::size_t be = isCardinal(t, r.second);
         const std::string words = number(plainValue(t, pos, isCardinal(t, pos))) + " a " + number(plainValue(t, r.second, be));

@@ -61,7 +61,7 @@ std::string plainSigns(const std::string& raw) {
 // The token of a kind at pos: its end, and its words in out.
 std::size_t token(const std::string& t, std::size_t pos, std::string& out) {
     const char c = at(t, pos);
-    if (isDigit(c)) {
+    if (isDigit(c) || byte(c) == 0xBC || byte(c) == 0xBD || byte(c) == 0xBE) {  // ¼ ½ ¾
         for (const Kind& k : numberKinds)
             if (const std::size_t e = k.is(t, pos); e > pos) {
                 out = k.say(t, pos, e);
