@@ -101,7 +101,7 @@ char genderOfExpansion(const uttspreproc::Abbreviation& a) {
 }
 
 // The plural of an expansion: the first word takes it (folha folhas,
-// artigo artigos, ação ações, papel papéis is left as papels' rarity).
+// artigo artigos, ação ações, mulher mulheres, jornal jornais).
 std::string plural(const std::string& e) {
     const std::size_t cut = std::min(e.find(' '), e.size());
     std::string w = e.substr(0, cut);

@@ -38,6 +38,7 @@ bool digitCode(const std::string& t, std::size_t pos, Groups& c) {
     const bool service = g0.size() == 4 && g0[0] == '0' && g0.compare(2, 2, "00") == 0 && g0[1] != '0';
     bool dash = false;
     for (;;) {
+        if (c.groups.size() > 8) return false;  // no code has so many groups
         const char sep = at(t, p);
         const bool joined = sep == '-' || sep == '.' || sep == '/' || (service && sep == ' ');
         const std::size_t k = joined ? digitRun(t, p + 1) : 0;

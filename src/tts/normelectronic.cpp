@@ -16,8 +16,13 @@ bool addressChar(char c) {
 }
 
 // The end of the address, dropping the stops and signs that end a sentence.
+// Addresses are short: a run of their characters longer than this is no
+// address (and a long line is read in linear time).
+constexpr std::size_t longest = 256;
+
 std::size_t addressEnd(const std::string& t, std::size_t p) {
-    while (addressChar(at(t, p))) ++p;
+    const std::size_t start = p;
+    while (addressChar(at(t, p)) && p - start < longest) ++p;
     while (p > 1 && (at(t, p - 1) == '.' || at(t, p - 1) == ':' || at(t, p - 1) == '?' || at(t, p - 1) == ',')) --p;
     return p;
 }
@@ -40,6 +45,7 @@ std::size_t domainEnd(const std::string& t, std::size_t pos) {
     static const char* domains[] = {"com", "org", "net", "br", "gov", "edu", "io", "info", "pt", "jus", "leg", "mil"};
     std::size_t p = pos, dots = 0, lastPiece = 0;
     for (;;) {
+        if (p - pos > longest) return 0;
         const std::size_t s = p;
         while (isLetter(at(t, p)) || isDigit(at(t, p)) || at(t, p) == '-') ++p;
         if (p == s) return 0;
@@ -73,7 +79,9 @@ std::size_t isElectronic(const std::string& t, std::size_t pos) {
     if (const std::size_t e = domainEnd(t, pos)) return e;
     // name@domain.tld
     std::size_t p = pos;
-    while (isLetter(at(t, p)) || isDigit(at(t, p)) || at(t, p) == '.' || at(t, p) == '-' || at(t, p) == '_' || at(t, p) == '+') ++p;
+    while ((isLetter(at(t, p)) || isDigit(at(t, p)) || at(t, p) == '.' || at(t, p) == '-' || at(t, p) == '_' ||
+            at(t, p) == '+') && p - pos < longest)
+        ++p;
     if (p == pos || at(t, p) != '@') return 0;
     const std::size_t e = addressEnd(t, p + 1);
     const std::string domain = t.substr(p, e - p - 1);

@@ -111,14 +111,13 @@ std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
     const Currency& c = *a.currency;
     const bool fem = c.feminine;
     if (a.scale) {
-        std::string r = number(a.whole);
-        bool many = a.whole >= 2;
-        if (a.decimals) {
-            r += ttschars::cp1252(" vírgula ") + chunkWords(t.substr(a.decimals - 1, a.decLen));
-            many = a.whole >= 2;
-        }
-        const std::string& sc = a.scale->singular == "mil" ? a.scale->singular : (many ? a.scale->plural : a.scale->singular);
-        return r + " " + sc + (sc == "mil" ? " " : " de ") + c.plural + " ";
+        // R$ 2 mil (duas mil libras), R$ 1 mil (mil reais), R$ 2,5 bi
+        const bool thousand = a.scale->singular == "mil";
+        std::string r = thousand ? count(a.whole, fem) : number(a.whole);
+        if (a.decimals) r += ttschars::cp1252(" vírgula ") + chunkWords(t.substr(a.decimals - 1, a.decLen));
+        else if (thousand && a.whole == 1) r.clear();
+        const std::string& scale = thousand || a.whole < 2 ? a.scale->singular : a.scale->plural;
+        return r + (r.empty() ? "" : " ") + scale + (thousand ? " " : " de ") + c.plural + " ";
     }
     std::string r;
     if (a.whole || !a.cents) {
