@@ -36,7 +36,9 @@ bool year(const std::string& t, std::size_t p, bool fourOnly, Date& d) {
 
 bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     const std::string before = low(wordBefore(t, pos));
-    static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo"};
+    static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo",
+                                  "vencimento", "validade", "emissão", "entrega", "feriado", "aniversário", "nascimento",
+                                  "início", "término", "encerramento", "abertura", "inscrições", "postagem"};
     for (const char* w : words)
         if (before == ttschars::cp1252(w)) return true;
     if (weekdayNamed(before)) return true;
@@ -63,7 +65,7 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     {
         std::size_t p = end;
         const std::string w = low(wordAfter(t, p));
-        if ((w == "a" || w == ttschars::cp1252("até") || w == "e") && at(t, p) == ' ') {
+        if ((w == "a" || w == ttschars::cp1252("até")) && at(t, p) == ' ') {
             p += 2 + w.size();
             const std::size_t a = digitRun(t, p);
             if (a >= 1 && a <= 2 && at(t, p + a) == '/' && digitRun(t, p + a + 1) >= 1 && digitRun(t, p + a + 1) <= 2 &&
@@ -92,8 +94,8 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         if (!m) return false;
         const bool stop = at(t, e) == '.';
         if (stop) ++e;
-        // jul/2025, dez. 2022, dezembro 2022
-        if (at(t, e) == '/' ? !year(t, e + 1, true, d) : (at(t, e) != ' ' || !year(t, e + 1, true, d))) return false;
+        // jul/2025, jul/25, dez. 2022, dezembro 2022
+        if (at(t, e) == '/' ? !year(t, e + 1, false, d) : (at(t, e) != ' ' || !year(t, e + 1, true, d))) return false;
         if (at(t, e) == ' ' && !stop && low(t.substr(pos - 1, e - pos)) != low(m->name)) return false;
         const std::uint64_t y = valueOf(t, d.yearPos, d.yearLen);
         if (at(t, e) == ' ' && (y < 1500 || y > 2199)) return false;
@@ -102,8 +104,8 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
     }
     const char s1 = at(t, pos + a);
     const std::size_t p2 = pos + a + 1, b = digitRun(t, p2);
-    // 2025-07-04
-    if (a == 4 && s1 == '-' && b >= 1 && b <= 2 && at(t, p2 + b) == '-') {
+    // 2025-07-04, 2025/07/04
+    if (a == 4 && (s1 == '-' || s1 == '/') && b >= 1 && b <= 2 && at(t, p2 + b) == s1) {
         const std::size_t p3 = p2 + b + 1, c = digitRun(t, p3);
         if (c < 1 || c > 2 || isDigit(at(t, p3 + c)) || isLetter(at(t, p3 + c))) return false;
         d.yearPos = pos;

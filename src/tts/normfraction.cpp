@@ -1,7 +1,8 @@
 // Fractions: 1/2 (meio, meia before a feminine noun), 3/4 (três quartos),
 // 3/100 (três centésimos), 5/12 (cinco doze avos), the mixed 1 3/4 (um e
-// três quartos), and the dosing interval of leaflets, "de 6/6 h" (de seis
-// em seis horas). A slash pair in a date's context is a date (the date kind
+// três quartos), a unit after one (1/2 h meia hora, 3/4 h três quartos de
+// hora), and the dosing interval of leaflets, "de 6/6 h" (de seis em seis
+// horas). A slash pair in a date's context is a date (the date kind
 // is asked first). The signs ½, ¼ and ¾ are fractions too (1½ um e meio).
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
@@ -21,13 +22,13 @@ std::size_t simpleEnd(const std::string& t, std::size_t p, std::size_t& den) {
     den = p + a + 1;
     const std::size_t b = digitRun(t, den);
     const char after = at(t, den + b);
-    if (b < 1 || b > 4 || after == '/' || isLetter(after) ||
+    if (b < 1 || b > 4 || after == '/' || (isLetter(after) && !measureUnitEnd(t, den + b)) ||
         ((after == ',' || after == '.') && isDigit(at(t, den + b + 1))))
         return 0;
     const std::uint64_t n = valueOf(t, p, a), d = valueOf(t, den, b);
     if (n == 0 || d < 2) return 0;
     // 120/80, 1234/2020: a pair, no fraction (3/2 is três meios)
-    if (n >= d && d > 10) return 0;
+    if (n > d && d > 10) return 0;
     if (n > d && measureUnitEnd(t, den + b)) return 0;  // 120/80 mmHg
     return den + b;
 }
@@ -52,9 +53,24 @@ bool parse(const std::string& t, std::size_t pos, Parts& f) {
     return f.end != 0;
 }
 
+// de 6/6 h, 8/8h: the same number twice, after "de" or before hours
 bool dosing(const std::string& t, const Parts& f) {
-    return !f.whole && low(wordBefore(t, f.num)) == "de" &&
-           valueOf(t, f.num, digitRun(t, f.num)) == valueOf(t, f.den, digitRun(t, f.den));
+    if (f.whole || valueOf(t, f.num, digitRun(t, f.num)) != valueOf(t, f.den, digitRun(t, f.den))) return false;
+    if (low(wordBefore(t, f.num)) == "de") return true;
+    const std::size_t u = measureUnitEnd(t, f.end);
+    return (u && (unitIsFeminine(t, f.end, u) || low(wordAfter(t, f.end)) == "h")) || low(wordAfter(t, f.end)) == "horas" ||
+           low(wordAfter(t, f.end)) == "dias";
+}
+
+// três quartos, três centésimos, cinco doze avos
+std::string fractionWords(std::uint64_t n, std::uint64_t d) {
+    static const char* parts[] = {"", "", "meio", "terço", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono", "décimo"};
+    const std::string count = n == 1 ? "um" : number(n);
+    const char* plural = n > 1 ? "s " : " ";
+    if (d <= 10) return count + " " + ttschars::cp1252(parts[d]) + plural;
+    if (d == 100) return count + ttschars::cp1252(" centésimo") + plural;
+    if (d == 1000) return count + ttschars::cp1252(" milésimo") + plural;
+    return count + " " + number(d) + " avos ";
 }
 
 // ½, ¼, ¾ (and 1½): the sign of a fraction, or 0.
@@ -76,8 +92,8 @@ std::size_t isFraction(const std::string& t, std::size_t pos) {
         return pos + w + 1;
     Parts f;
     if (!parse(t, pos, f)) return 0;
-    if (dosing(t, f))
-        if (const std::size_t u = measureUnitEnd(t, f.end)) return u;
+    // de 6/6 h; 1/2 h, 3/4h: the unit is the fraction's
+    if (const std::size_t u = measureUnitEnd(t, f.end)) return u;
     return f.end;
 }
 
@@ -91,20 +107,23 @@ std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) 
     parse(t, pos, f);
     const std::uint64_t n = valueOf(t, f.num, digitRun(t, f.num)), d = valueOf(t, f.den, digitRun(t, f.den));
     if (dosing(t, f)) {
-        std::string r = number(n) + " em " + number(n) + " ";
+        std::string r = (low(wordBefore(t, f.num)) == "de" ? "" : "de ") + number(n) + " em " + number(n) + " ";
         if (end > f.end) r += unitWords(t, f.end, end, false) + " ";
         return r;
     }
+    if (end > f.end) {  // meia hora, três quartos de hora, um e meio litro
+        const bool fem = unitIsFeminine(t, f.end, end);
+        const std::string unit = unitWords(t, f.end, end, true);
+        const std::uint64_t w = f.whole ? valueOf(t, f.whole, digitRun(t, f.whole)) : 0;
+        if (f.whole) return (fem ? feminineCount(number(w)) : number(w)) + " " + unitWords(t, f.end, end, w == 1) + " e " +
+                            (n == 1 && d == 2 ? (fem ? "meia " : "meio ") : fractionWords(n, d));
+        if (n == 1 && d == 2) return std::string(fem ? "meia " : "meio ") + unit + " ";
+        return fractionWords(n, d) + "de " + unit + " ";
+    }
     std::string r = f.whole ? number(valueOf(t, f.whole, digitRun(t, f.whole))) + " e " : std::string();
-    static const char* parts[] = {"", "", "meio", "terço", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono", "décimo"};
     const bool feminine = feminineNounAfterCount(wordAfter(t, end), true) || feminineNounAfterCount(wordAfter(t, end), false);
     if (n == 1 && d == 2) return r + (feminine && !f.whole ? "meia " : "meio ");
-    const std::string count = n == 1 ? "um" : number(n);
-    const char* plural = n > 1 ? "s " : " ";
-    if (d <= 10) return r + count + " " + ttschars::cp1252(parts[d]) + plural;
-    if (d == 100) return r + count + ttschars::cp1252(" centésimo") + plural;
-    if (d == 1000) return r + count + ttschars::cp1252(" milésimo") + plural;
-    return r + count + " " + number(d) + " avos ";
+    return r + fractionWords(n, d);
 }
 
 }  // namespace uttsnorm

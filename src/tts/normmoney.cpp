@@ -16,6 +16,7 @@ struct Amount {
     bool hasCents = false;
     std::size_t decimals = 0, decLen = 0;  // 2,5 bi: the digits after the comma
     const Currency* scale = nullptr;       // mi, bi, milhões
+    std::size_t upTo = 0;                  // the second amount of a range
     std::size_t end = 0;
 };
 
@@ -81,6 +82,20 @@ bool parse(const std::string& t, std::size_t pos, Amount& a) {
         if (at(t, p) == ' ' || ttschars::byte(at(t, p)) == 0xA0) ++p;
         if (!amount(t, p, a)) return false;
         a.currency = c;
+        // R$ 10-20, R$ 10 a 20: the second amount of a range in this currency
+        if (!a.scale && !a.hasCents) {
+            std::size_t q = a.end;
+            const std::string w = at(t, q) == ' ' ? low(wordAfter(t, q)) : std::string();
+            if (at(t, q) == '-') q += 1;
+            else if (w == "a") q += 3;
+            else q = 0;
+            if (q && startsAt(t, q, c->sign)) q += c->sign.size() + (at(t, q + c->sign.size()) == ' ' ? 1 : 0);
+            Amount b;
+            if (q && isDigit(at(t, q)) && amount(t, q, b) && !b.scale && b.whole > a.whole) {
+                a.upTo = q;
+                a.end = b.end;
+            }
+        }
         return true;
     }
     if (!isDigit(at(t, pos)) || (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == ','))) return false;
@@ -98,6 +113,17 @@ std::string count(std::uint64_t v, bool feminine) {
     return feminine ? feminineCount(number(v)) : number(v);
 }
 
+// mil duzentos e trinta e quatro reais e cinqüenta e seis centavos
+std::string plainAmount(std::uint64_t whole, std::uint64_t cents, const Currency& c) {
+    std::string r;
+    if (whole || !cents) {
+        r = count(whole, c.feminine) + " " + (whole == 1 ? c.singular : c.plural);
+        if (whole >= 1000000 && whole % 1000000 == 0) r = number(whole) + " de " + c.plural;
+    }
+    if (cents) r += (r.empty() ? "" : " e ") + number(cents) + (cents == 1 ? " centavo" : " centavos");
+    return r + " ";
+}
+
 }  // namespace
 
 std::size_t isMoney(const std::string& t, std::size_t pos) {
@@ -110,6 +136,12 @@ std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
     parse(t, pos, a);
     const Currency& c = *a.currency;
     const bool fem = c.feminine;
+    if (a.upTo) {  // dez a vinte reais
+        Amount b;
+        amount(t, a.upTo, b);
+        if (!b.hasCents) return count(a.whole, fem) + " a " + count(b.whole, fem) + " " + c.plural + " ";
+        return plainAmount(a.whole, 0, c) + "a " + plainAmount(b.whole, b.cents, c);
+    }
     if (a.scale) {
         // R$ 2 mil (duas mil libras), R$ 1 mil (mil reais), R$ 2,5 bi
         const bool thousand = a.scale->singular == "mil";
@@ -119,13 +151,7 @@ std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
         const std::string& scale = thousand || a.whole < 2 ? a.scale->singular : a.scale->plural;
         return r + (r.empty() ? "" : " ") + scale + (thousand ? " " : " de ") + c.plural + " ";
     }
-    std::string r;
-    if (a.whole || !a.cents) {
-        r = count(a.whole, fem) + " " + (a.whole == 1 ? c.singular : c.plural);
-        if (a.whole >= 1000000 && a.whole % 1000000 == 0) r = number(a.whole) + " de " + c.plural;
-    }
-    if (a.cents) r += (r.empty() ? "" : " e ") + number(a.cents) + (a.cents == 1 ? " centavo" : " centavos");
-    return r + " ";
+    return plainAmount(a.whole, a.cents, c);
 }
 
 }  // namespace uttsnorm

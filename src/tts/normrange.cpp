@@ -73,9 +73,13 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
     if ((at(t, q) == 'x' || at(t, q) == 'X') && (at(t, q + 1) == ' ') == spaced) {
         const std::size_t d = q + 1 + (spaced ? 1 : 0);
         const std::size_t b = digitRun(t, d);
-        if (b && !isLetter(at(t, d + b)) && !(at(t, d + b) == ',' && isDigit(at(t, d + b + 1)))) {
-            r = {Pair::score, d, d + b};
-            return true;
+        if (b && !(at(t, d + b) == ',' && isDigit(at(t, d + b + 1)))) {
+            // 10 x 20 cm: a size and its unit
+            const std::size_t unit = measureUnitEnd(t, d + b);
+            if (unit || !isLetter(at(t, d + b))) {
+                r = {Pair::score, d, unit ? unit : d + b};
+                return true;
+            }
         }
     }
     // 120/80 mmHg: two figures of one measure
@@ -112,8 +116,12 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
     if (!grouped && (a > 4 || b > 4 || (a == 3 && b == 4))) return false;  // 321-4567
     if (blanks && grouped) return false;
     const std::uint64_t from = plainValue(t, pos, ae), to = plainValue(t, bp, be);
-    if (from >= to || (!grouped && to > 2100) || at(t, pos) == '0' || at(t, bp) == '0') return false;
     const std::size_t unit = measureUnitEnd(t, be);
+    // 1500-3000 mg, 1500-3000 (round figures) are ranges, 3333-4444 a code
+    const bool round = from % 100 == 0 && to % 100 == 0;
+    if (from >= to || (!grouped && to > 2100 && !unit && !round) || (at(t, pos) == '0' && ae > pos + 1) ||
+        at(t, bp) == '0')
+        return false;
     r = {Pair::numbers, bp, unit ? unit : be};
     return true;
 }
@@ -151,7 +159,9 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
     }
     if (r.kind == Pair::numbers) {
         const std::size_t be = isCardinal(t, r.second);
-        const std::string words = number(plainValue(t, pos, isCardinal(t, pos))) + " a " + number(plainValue(t, r.second, be));
+        // entre 10-20: entre dez e vinte
+        const std::string joint = low(wordBefore(t, pos)) == "entre" ? " e " : " a ";
+        const std::string words = number(plainValue(t, pos, isCardinal(t, pos))) + joint + number(plainValue(t, r.second, be));
         if (end > be)  // 100-200 mg
             return (unitIsFeminine(t, be, end) ? feminineCount(words) : words) + " " + unitWords(t, be, end, false) + " ";
         return (feminineNounAfterCount(wordAfter(t, end), false) ? feminineCount(words) : words) + " ";
@@ -162,6 +172,8 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
         return number(from) + " por " + number(to) + " " + unitWords(t, be, end, false) + " ";
     }
     if (r.kind == Pair::score) {
+        const std::size_t be = r.second + digitRun(t, r.second);
+        if (end > be) return number(from) + " por " + number(to) + " " + unitWords(t, be, end, false) + " ";
         const bool small = digitRun(t, pos) <= 2 && digitRun(t, r.second) <= 2;
         return number(from) + (small ? " a " : " por ") + number(to) + " ";
     }
