@@ -18,6 +18,7 @@ namespace {
 
 struct Abbreviation {
     std::string abbreviation;  // upper case
+    std::string written;       // as the file writes it (Cel, cel)
     std::string expansion;
     char gender = 0;  // 'm', 'f' or unmarked
 };
@@ -47,7 +48,8 @@ bool loadAbbreviations(const std::string& fileName) {
         if (eq == std::string::npos) {
             a.expansion = line.substr(0, 999);
         } else {
-            a.abbreviation = ttschars::upper(ttschars::trim(line.substr(0, eq)));
+            a.written = ttschars::trim(line.substr(0, eq));
+            a.abbreviation = ttschars::upper(a.written);
             a.expansion = ttschars::trim(line.substr(eq + 1, 999));
             const std::size_t bar = a.expansion.rfind('|');
             if (bar != std::string::npos) {
@@ -151,7 +153,7 @@ std::size_t title(const std::string& t, std::size_t pos, std::string& out) {
 std::size_t dotted(const std::string& t, std::size_t pos, std::string& out) {
     for (const auto& a : table) {
         const std::size_t len = a.abbreviation.size();
-        if (a.abbreviation.find('.') == std::string::npos) continue;
+        if (a.abbreviation.find_first_of(". ") == std::string::npos) continue;  // a.C, p.ex, et al
         std::size_t q = pos;
         bool same = true;
         for (std::size_t i = 0; i < len && same; ++i) {
@@ -240,6 +242,9 @@ std::string expansionFor(const std::string& word, const std::string& before, con
     std::vector<const uttspreproc::Abbreviation*> found;
     for (const auto& a : table)
         if (a.abbreviation == key) found.push_back(&a);
+    // Cel. coronel, cel. celular: the one written as the text writes it
+    for (const auto* a : found)
+        if (found.size() > 1 && a->written == word) return a->expansion;
     if (found.size() > 1) {
         for (const auto* a : found) {
             const bool adjective = endsIn(a->expansion, 'o');
@@ -270,6 +275,12 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     const std::string word = t.substr(pos - 1, e - pos);
     if (ambiguous(word) && !calendarUse(t, pos, e, word)) return 0;
     const std::string before = wordBefore(t, pos);
+    // José R. Silva: an initial between names is its letter
+    if (word.size() == 1 && isUpperLetter(word[0]) && before.size() > 1 && isUpperLetter(before[0]) &&
+        at(t, e + 1) == ' ' && isUpperLetter(at(t, e + 2)) && uttspreproc::findAbbreviation(before).empty()) {
+        out = ttschars::trim(uttspreproc::charName(ttschars::byte(word[0])));
+        return e + 1;
+    }
     const std::size_t n = nextAfter(t, e);
     const std::string next = at(t, e + 1) == ' ' ? wordAfter(t, e + 1) : std::string();
     out = expansionFor(word, before, next, at(t, n) == ':' || isDigit(at(t, n)) || after == ':');
