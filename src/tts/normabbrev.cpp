@@ -243,8 +243,10 @@ std::string expansionFor(const std::string& word, const std::string& before, con
     for (const auto& a : table)
         if (a.abbreviation == key) found.push_back(&a);
     // Cel. coronel, cel. celular: the one written as the text writes it
+    bool cases = false;
+    for (const auto* a : found) cases = cases || a->written != found.front()->written;
     for (const auto* a : found)
-        if (found.size() > 1 && a->written == word) return a->expansion;
+        if (cases && a->written == word) return a->expansion;
     if (found.size() > 1) {
         for (const auto* a : found) {
             const bool adjective = endsIn(a->expansion, 'o');
