@@ -9,7 +9,8 @@
 // the singular, when its plural is listed too (so it is a noun or an
 // adjective, not a lone verb form) and one of the reviewed rules below says
 // so. Verb forms that a count never precedes are left out where the list
-// shows their verb (the imperfect -ava, -ia, the pluperfect -ara, the conditional). The
+// shows their verb (the imperfect -ava, -ia, the pluperfect -ara, the
+// conditional), and so are the words in -a that are no nouns (notNouns). The
 // output is Windows-1252, one word a line, sorted, after a comment header;
 // the voice finds plurals by taking them back to the singular (-s, -es,
 // -ns to -m, -ões and -ães to -ão).
@@ -85,7 +86,34 @@ const char* const feminineOther[] = {
     "livraria", "padaria", "secretaria", "portaria", "bateria", "loteria", "galeria", "sorveteria",
     "lavanderia", "papelaria", "drogaria", "pastelaria", "relojoaria", "marcenaria", "carpintaria",
     "tesouraria", "procuradoria", "mercearia", "ferraria", "cervejaria", "churrascaria", "joalheria",
-    "estima", "cama", "chama", "fama", "lama", "dama", "trama", "escama", "rama", "cisma-",
+    "estima", "cama", "fama", "lama", "dama", "trama", "escama", "rama", "cisma-",
+};
+
+// Words in -a that are no nouns a count goes with: prepositions, pronouns,
+// determiners, adverbs, and verb forms that follow a number as often as
+// any noun ("o trem 21 chega", "venceu por 2 contra 1", "1 para cada"):
+// reviewed by hand. A verb form that is a common noun too (conta, volta,
+// falta, compra) stays a noun.
+const char* const notNouns[] = {
+    // prepositions, conjunctions, adverbs
+    "para", "pela", "pelas", "contra", "perante", "mediante", "cerca", "fora", "afora", "agora", "embora",
+    "outrora", "ora", "sequer", "nada", "cá", "lá", "já", "apenas", "tampouco", "ainda", "acima", "abaixo",
+    "adiante", "dentro", "sobre", "quiçá", "oxalá", "toa", "numa", "numas", "duma", "dumas",
+    // pronouns and determiners
+    "ela", "elas", "dela", "delas", "nela", "nelas", "aquela", "aquelas", "daquela", "naquela", "essa", "essas",
+    "esta", "estas", "dessa", "desta", "nessa", "nesta", "sua", "suas", "tua", "tuas", "minha", "minhas",
+    "nossa", "nossas", "vossa", "vossas", "toda", "todas", "outra", "outras", "alguma", "algumas", "nenhuma",
+    "nenhumas", "mesma", "mesmas", "própria", "próprias", "tanta", "tantas", "quanta", "quantas", "muita",
+    "muitas", "pouca", "poucas", "certa", "certas", "tamanha", "cada", "uma", "umas",
+    // verb forms (the third person of the present)
+    "passa", "custa", "chega", "fica", "começa", "termina", "acaba", "leva", "deixa", "pega", "paga", "gasta",
+    "ganha", "entra", "anda", "usa", "toma", "tira", "precisa", "gosta", "pensa", "acha", "olha", "trabalha",
+    "joga", "manda", "vira", "continua", "dura", "pesa", "fecha", "funciona", "opera", "atua", "circula",
+    "resta", "sobra", "basta", "aceita", "encerra", "inicia", "retorna", "está", "estava", "torna", "mora",
+    "vota", "aumenta",
+    "alcança", "ultrapassa", "supera", "representa", "totaliza", "registra", "apresenta",
+    "indica", "aponta", "revela", "afeta", "atinge", "aguarda", "ocupa", "completa",
+    "desembarca", "embarca", "decola", "aterrissa", "pousa",
 };
 
 // Endings that make a feminine noun (the word's plural must be listed).
@@ -146,6 +174,7 @@ int main(int argc, char** argv) {
     std::set<std::string> masculine, feminine;
     for (const char* m : masculineInA) masculine.insert(cp(m));
     for (const char* f : feminineOther) feminine.insert(cp(f));
+    for (const char* n : notNouns) masculine.insert(cp(n));
 
     std::vector<std::string> out;
     for (const std::string& w : words) {

@@ -1,0 +1,193 @@
+// Dates: 25/12/2026, 1/1/99, 04-07-2025, 04.07.2025, the ISO 2025-07-04,
+// 07/2025 and jul/2025 (month and year), 4 jul. 2025, and a day and month
+// without the year (04/07; 5/12 where the text says it is a date: after
+// "dia", "em", "até", "desde", "a partir de", a weekday, or before a clock
+// time). The first day of a month is "primeiro": 1/5, 1 de maio, dia 1;
+// dia 05 is dia cinco.
+// Month names come from the calendar table.
+#include <algorithm>
+
+#include "tts/normalise.hpp"
+#include "tts/ttschars.hpp"
+
+namespace uttsnorm {
+
+namespace {
+
+struct Date {
+    std::uint64_t day = 0, month = 0;
+    std::size_t yearPos = 0, yearLen = 0, end = 0;
+};
+
+bool valid(const Date& d) { return d.month >= 1 && d.month <= 12 && d.day <= 31 && monthName(int(d.month)); }
+
+// A year of two or four digits at p followed by no digit nor separator-digit.
+bool year(const std::string& t, std::size_t p, bool fourOnly, Date& d) {
+    const std::size_t y = digitRun(t, p);
+    if (y != 4 && (y != 2 || fourOnly)) return false;
+    const char after = at(t, p + y);
+    if ((after == '/' || after == '-' || after == '.' || after == ',') && isDigit(at(t, p + y + 1))) return false;
+    if (isLetter(after)) return false;
+    d.yearPos = p;
+    d.yearLen = y;
+    d.end = p + y;
+    return true;
+}
+
+bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
+    const std::string before = low(wordBefore(t, pos));
+    static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo",
+                                  "vencimento", "validade", "emissão", "entrega", "feriado", "aniversário", "nascimento",
+                                  "início", "término", "encerramento", "abertura", "inscrições", "postagem"};
+    for (const char* w : words)
+        if (before == ttschars::cp1252(w)) return true;
+    if (weekdayNamed(before)) return true;
+    if (before == "de" || before == "em" || before == "a" || before == ttschars::cp1252("até")) {
+        // a partir de 5/12, o feriado de 2/11, de 1/6 a 30/6
+        const std::size_t b = wordBeforeStart(t, pos);
+        static const char* nouns[] = {"partir", "feriado", "data", "dia", "prazo", "vencimento", "semana",
+                                      "entrega", "período", "sessão", "reunião", "evento"};
+        const std::string w = b ? low(wordBefore(t, b)) : std::string();
+        for (const char* x : nouns)
+            if (w == ttschars::cp1252(x)) return true;
+        // the second of two dates: 1/6 a 30/6
+        if (b) {
+            std::size_t q = b - 1;
+            while (q >= 1 && isBlank(at(t, q))) --q;
+            std::size_t s = q;
+            while (s >= 1 && (isDigit(at(t, s)) || at(t, s) == '/')) --s;
+            if (s < q && std::count(t.begin() + static_cast<long>(s), t.begin() + static_cast<long>(q), '/') == 1 &&
+                isDigit(at(t, s + 1)) && isDigit(at(t, q)))
+                return true;
+        }
+    }
+    // the first of two dates: 1/6 a 30/6
+    {
+        std::size_t p = end;
+        const std::string w = low(wordAfter(t, p));
+        if ((w == "a" || w == ttschars::cp1252("até")) && at(t, p) == ' ') {
+            p += 2 + w.size();
+            const std::size_t a = digitRun(t, p);
+            if (a >= 1 && a <= 2 && at(t, p + a) == '/' && digitRun(t, p + a + 1) >= 1 && digitRun(t, p + a + 1) <= 2 &&
+                valueOf(t, p + a + 1, digitRun(t, p + a + 1)) <= 12)
+                return true;
+        }
+    }
+    // before a clock time: 5/12 às 14h, 5/12, 9h
+    std::size_t p = end;
+    while (isBlank(at(t, p)) || at(t, p) == ',' || at(t, p) == '-') ++p;
+    const std::string next = low(wordAfter(t, p));
+    if (next == ttschars::cp1252("às") || next == "as" || next == "das") p += next.size() + 1;
+    while (isBlank(at(t, p))) ++p;
+    return timeEnd(t, p, false) != 0;
+}
+
+bool parse(const std::string& t, std::size_t pos, Date& d) {
+    if (pos > 1 && (isDigit(at(t, pos - 1)) || at(t, pos - 1) == '/' || at(t, pos - 1) == '-')) return false;
+    const std::size_t a = digitRun(t, pos);
+    // jul/2025, julho/2025
+    if (a == 0) {
+        if (pos > 1 && isLetter(at(t, pos - 1))) return false;
+        std::size_t e = pos;
+        while (isLetter(at(t, e))) ++e;
+        const CalendarName* m = monthNamed(t.substr(pos - 1, e - pos));
+        if (!m) return false;
+        const bool stop = at(t, e) == '.';
+        if (stop) ++e;
+        // jul/2025, jul/25, dez. 2022, dezembro 2022
+        if (at(t, e) == '/' ? !year(t, e + 1, false, d) : (at(t, e) != ' ' || !year(t, e + 1, true, d))) return false;
+        if (at(t, e) == ' ' && !stop && low(t.substr(pos - 1, e - pos)) != low(m->name)) return false;
+        const std::uint64_t y = valueOf(t, d.yearPos, d.yearLen);
+        if (at(t, e) == ' ' && (y < 1500 || y > 2199)) return false;
+        d.month = static_cast<std::uint64_t>(m->number);
+        return true;
+    }
+    const char s1 = at(t, pos + a);
+    const std::size_t p2 = pos + a + 1, b = digitRun(t, p2);
+    // 2025-07-04, 2025/07/04
+    if (a == 4 && (s1 == '-' || s1 == '/') && b >= 1 && b <= 2 && at(t, p2 + b) == s1) {
+        const std::size_t p3 = p2 + b + 1, c = digitRun(t, p3);
+        if (c < 1 || c > 2 || isDigit(at(t, p3 + c)) || isLetter(at(t, p3 + c))) return false;
+        d.yearPos = pos;
+        d.yearLen = 4;
+        d.month = valueOf(t, p2, b);
+        d.day = valueOf(t, p3, c);
+        d.end = p3 + c;
+        return d.day >= 1 && valid(d);
+    }
+    if (a < 1 || a > 2) return false;
+    // 4 jul. 2025, 4 jul 2025, 1 de maio
+    if (s1 == ' ') {
+        std::size_t e = p2;
+        while (isLetter(at(t, e))) ++e;
+        const std::string w = t.substr(p2 - 1, e - p2);
+        d.day = valueOf(t, pos, a);
+        if (low(w) == "de") {
+            const CalendarName* m = monthNamed(wordAfter(t, e));
+            if (!m || low(wordAfter(t, e)) != low(m->name) || d.day < 1 || d.day > 31) return false;
+            d.end = pos + a;  // only the day: the words stay as written
+            return true;
+        }
+        const CalendarName* m = monthNamed(w);
+        if (!m || w.size() != 3 || d.day < 1 || d.day > 31) return false;
+        d.month = static_cast<std::uint64_t>(m->number);
+        const bool stop = at(t, e) == '.';
+        if (stop) ++e;
+        if (at(t, e) == ' ' && year(t, e + 1, true, d)) return true;
+        d.end = e;
+        return stop;  // 4 set. (4 set alone may be no date)
+    }
+    if (s1 != '/' && s1 != '-' && s1 != '.') return false;
+    if (b < 1 || b > 2) {
+        // 07/2025: a month and its year
+        if (s1 != '/' || b != 4 || !year(t, p2, true, d)) return false;
+        d.month = valueOf(t, pos, a);
+        d.day = 0;
+        const std::uint64_t y = valueOf(t, p2, 4);
+        return y >= 1900 && y <= 2099 && valid(d);
+    }
+    d.day = valueOf(t, pos, a);
+    d.month = valueOf(t, p2, b);
+    if (d.day < 1 || !valid(d)) return false;
+    if (at(t, p2 + b) == s1) return year(t, p2 + b + 1, s1 != '/', d);
+    // a day and a month alone: written with a zero, or in a date's context
+    if (s1 != '/' || isDigit(at(t, p2 + b)) || isLetter(at(t, p2 + b)) || at(t, p2 + b) == '/') return false;
+    if ((at(t, p2 + b) == ',' || at(t, p2 + b) == '.') && isDigit(at(t, p2 + b + 1))) return false;
+    d.end = p2 + b;
+    return at(t, pos) == '0' || at(t, p2) == '0' || dateContext(t, pos, d.end);
+}
+
+std::string day(std::uint64_t v) { return v == 1 ? std::string("primeiro") : number(v); }
+
+}  // namespace
+
+std::size_t isDate(const std::string& t, std::size_t pos) {
+    Date d;
+    if (parse(t, pos, d)) return d.end;
+    // dia 1: the first of the month
+    const char after = at(t, pos + 1);
+    const bool alone = after == '\0' || isBlank(after) || after == ',' || after == ';' || after == ')' ||
+                       after == '!' || after == '?' || (after == '.' && !isDigit(at(t, pos + 2)));
+    if (at(t, pos) == '1' && alone && !isDigit(at(t, pos - 1)) && low(wordBefore(t, pos)) == "dia") return pos + 1;
+    // dia 05, dia 01: the day without its zero
+    if (at(t, pos) == '0' && digitRun(t, pos) == 2 && at(t, pos + 1) != '0' && !isDigit(at(t, pos - 1)) &&
+        low(wordBefore(t, pos)) == "dia") {
+        const char after2 = at(t, pos + 2);
+        if (after2 == '\0' || isBlank(after2) || after2 == ',' || after2 == ';' || after2 == ')' ||
+            (after2 == '.' && !isDigit(at(t, pos + 3))))
+            return pos + 2;
+    }
+    return 0;
+}
+
+std::string sayDate(const std::string& t, std::size_t pos, std::size_t) {
+    Date d;
+    if (!parse(t, pos, d)) return day(valueOf(t, pos, digitRun(t, pos))) + " ";  // dia 1, dia 05
+    if (!d.month) return day(d.day) + " ";      // 1 de maio: the rest is words
+    std::string r = d.day ? day(d.day) + " de " : std::string();
+    r += monthName(int(d.month));
+    if (d.yearLen) r += " de " + number(valueOf(t, d.yearPos, d.yearLen));
+    return r + " ";
+}
+
+}  // namespace uttsnorm
