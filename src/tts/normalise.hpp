@@ -129,6 +129,9 @@ UTTSNORM_KIND(Letters)
 UTTSNORM_KIND(Word)
 #undef UTTSNORM_KIND
 
+// Whether the figures at pos are a ratio (escala 1:50, diluição 1:10).
+std::size_t ratioEnd(const std::string& t, std::size_t pos);
+
 // The time at pos (14h30, 9:05, 18H15, 9.45 after a word of time) for the
 // range kind: its end, or 0.
 std::size_t timeEnd(const std::string& t, std::size_t pos, bool needsContext);

@@ -1,6 +1,6 @@
 // Dates: 25/12/2026, 1/1/99, 04-07-2025, 04.07.2025, the ISO 2025-07-04,
-// 07/2025 and jul/2025 (month and year), 4 jul. 2025, and a day and month
-// without the year (04/07; 5/12 where the text says it is a date: after
+// 07/2025 and jul/2025 (month and year), 4 jul. 2025, 15-mar-2025, and a
+// day and month without the year (04/07; 5/12 where the text says it is a date: after
 // "dia", "em", "até", "desde", "a partir de", a weekday, or before a clock
 // time). The first day of a month is "primeiro": 1/5, 1 de maio, dia 1;
 // dia 05 is dia cinco.
@@ -96,7 +96,9 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         if (stop) ++e;
         // jul/2025, jul/25, dez. 2022, dezembro 2022
         if (at(t, e) == '/' ? !year(t, e + 1, false, d) : (at(t, e) != ' ' || !year(t, e + 1, true, d))) return false;
-        if (at(t, e) == ' ' && !stop && low(t.substr(pos - 1, e - pos)) != low(m->name)) return false;
+        // Jan 2025 as jan. 2025, but mar 2025 and dez 2025 may be words
+        const std::string w = low(t.substr(pos - 1, e - pos));
+        if (at(t, e) == ' ' && !stop && w != low(m->name) && (w == "mar" || w == "dez")) return false;
         const std::uint64_t y = valueOf(t, d.yearPos, d.yearLen);
         if (at(t, e) == ' ' && (y < 1500 || y > 2199)) return false;
         d.month = static_cast<std::uint64_t>(m->number);
@@ -138,6 +140,17 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         return stop;  // 4 set. (4 set alone may be no date)
     }
     if (s1 != '/' && s1 != '-' && s1 != '.') return false;
+    if (b == 0 && s1 != '.' && isLetter(at(t, p2))) {  // 15-mar-2025, 15/mar/2025, 15/mar
+        std::size_t e = p2;
+        while (isLetter(at(t, e))) ++e;
+        const CalendarName* m = monthNamed(t.substr(p2 - 1, e - p2));
+        d.day = valueOf(t, pos, a);
+        if (!m || d.day < 1 || d.day > 31) return false;
+        d.month = static_cast<std::uint64_t>(m->number);
+        if (at(t, e) == s1 && year(t, e + 1, false, d)) return true;
+        d.end = e;
+        return !isDigit(at(t, e)) && at(t, e) != s1;
+    }
     if (b < 1 || b > 2) {
         // 07/2025: a month and its year
         if (s1 != '/' || b != 4 || !year(t, p2, true, d)) return false;

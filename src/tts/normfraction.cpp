@@ -3,7 +3,8 @@
 // três quartos), a unit after one (1/2 h meia hora, 3/4 h três quartos de
 // hora), and the dosing interval of leaflets, "de 6/6 h" (de seis em seis
 // horas). A slash pair in a date's context is a date (the date kind
-// is asked first). The signs ½, ¼ and ¾ are fractions too (1½ um e meio).
+// is asked first). The signs ½, ¼ and ¾ are fractions too (1½ um e meio),
+// and ratios (escala 1:50, um para cinqüenta).
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -86,7 +87,22 @@ std::string signWords(int sign, bool feminine) {
 
 }  // namespace
 
+// 1:50 after escala, proporção, razão, diluição; 1:100 anywhere
+std::size_t ratioEnd(const std::string& t, std::size_t pos) {
+    const std::size_t a = digitRun(t, pos);
+    if (a < 1 || a > 3 || at(t, pos + a) != ':' || (pos > 1 && isDigit(at(t, pos - 1)))) return 0;
+    const std::size_t b = digitRun(t, pos + a + 1);
+    const std::size_t e = pos + a + 1 + b;
+    if (b < 1 || b > 6 || isLetter(at(t, e)) || (at(t, e) == ':' && isDigit(at(t, e + 1)))) return 0;
+    const std::string w = low(wordBefore(t, pos));
+    static const char* words[] = {"escala", "proporção", "razão", "diluição", "relação", "zoom"};
+    for (const char* x : words)
+        if (w == ttschars::cp1252(x)) return e;
+    return b >= 3 ? e : 0;
+}
+
 std::size_t isFraction(const std::string& t, std::size_t pos) {
+    if (const std::size_t e = ratioEnd(t, pos)) return e;
     if (signOf(at(t, pos))) return pos + 1;
     if (const std::size_t w = digitRun(t, pos); w && w <= 3 && signOf(at(t, pos + w)) && !isDigit(at(t, pos - 1)))
         return pos + w + 1;
@@ -98,6 +114,10 @@ std::size_t isFraction(const std::string& t, std::size_t pos) {
 }
 
 std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) {
+    if (ratioEnd(t, pos) == end && at(t, pos + digitRun(t, pos)) == ':') {  // um para cinqüenta
+        const std::size_t b = pos + digitRun(t, pos) + 1;
+        return number(valueOf(t, pos, digitRun(t, pos))) + " para " + number(valueOf(t, b, digitRun(t, b))) + " ";
+    }
     if (const int s = signOf(at(t, end - 1))) {
         const bool feminine = feminineNounAfterCount(wordAfter(t, end), true);
         if (end == pos + 1) return signWords(s, feminine) + " ";

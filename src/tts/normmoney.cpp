@@ -83,15 +83,17 @@ bool parse(const std::string& t, std::size_t pos, Amount& a) {
         if (!amount(t, p, a)) return false;
         a.currency = c;
         // R$ 10-20, R$ 10 a 20: the second amount of a range in this currency
-        if (!a.scale && !a.hasCents) {
+        if (!a.scale) {
             std::size_t q = a.end;
             const std::string w = at(t, q) == ' ' ? low(wordAfter(t, q)) : std::string();
             if (at(t, q) == '-') q += 1;
+            else if (at(t, q) == ' ' && at(t, q + 1) == '-' && at(t, q + 2) == ' ') q += 3;
             else if (w == "a") q += 3;
             else q = 0;
             if (q && startsAt(t, q, c->sign)) q += c->sign.size() + (at(t, q + c->sign.size()) == ' ' ? 1 : 0);
             Amount b;
-            if (q && isDigit(at(t, q)) && amount(t, q, b) && !b.scale && b.whole > a.whole) {
+            if (q && isDigit(at(t, q)) && amount(t, q, b) && !b.scale &&
+                b.whole * 100 + b.cents > a.whole * 100 + a.cents) {
                 a.upTo = q;
                 a.end = b.end;
             }
@@ -139,8 +141,8 @@ std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
     if (a.upTo) {  // dez a vinte reais
         Amount b;
         amount(t, a.upTo, b);
-        if (!b.hasCents) return count(a.whole, fem) + " a " + count(b.whole, fem) + " " + c.plural + " ";
-        return plainAmount(a.whole, 0, c) + "a " + plainAmount(b.whole, b.cents, c);
+        if (!a.cents && !b.hasCents) return count(a.whole, fem) + " a " + count(b.whole, fem) + " " + c.plural + " ";
+        return plainAmount(a.whole, a.cents, c) + "a " + plainAmount(b.whole, b.cents, c);
     }
     if (a.scale) {
         // R$ 2 mil (duas mil libras), R$ 1 mil (mil reais), R$ 2,5 bi

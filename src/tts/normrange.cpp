@@ -55,9 +55,9 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
         }
     }
     const std::size_t a = digitRun(t, pos);
-    // 8-12h: the hour sign after the second only
-    if (a >= 1 && a <= 2 && at(t, pos + a) == '-') {
-        const std::size_t s = pos + a + 1;
+    // 8-12h, 8 - 12h: the hour sign after the second only
+    if (a >= 1 && a <= 2 && dashAfter(t, pos + a, true)) {
+        const std::size_t s = dashAfter(t, pos + a, true);
         const std::size_t e = timeEnd(t, s, false);
         if (e && valueOf(t, pos, a) <= 23 && (at(t, e - 1) == 'h' || at(t, e - 1) == 'H') &&
             valueOf(t, pos, a) < valueOf(t, s, digitRun(t, s))) {

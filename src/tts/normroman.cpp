@@ -1,5 +1,6 @@
 // Roman numerals: a number after a word that counts (século XXI, Rua XV,
-// capítulo IV: vinte e um, quinze, quatro); an ordinal after a name, up to
+// capítulo IV: vinte e um, quinze, quatro; séculos XV-XVI: quinze a
+// dezesseis); an ordinal after a name, up to
 // ten (D. Pedro II: segundo; João XXIII: vinte e três); the ordinal of the
 // article's gender before a name (a III Conferência: terceira; o II
 // Congresso: segundo).
@@ -52,7 +53,11 @@ Use use(const std::string& t, std::size_t pos, std::size_t end, const std::strin
     if (l == "e" || l == "a" || l == ttschars::cp1252("à")) {
         const std::size_t b = wordBeforeStart(t, pos);
         const std::string prev = b ? wordBefore(t, b) : std::string();
-        const std::size_t pb = b ? wordBeforeStart(t, b) : 0;
+        std::size_t pb = b ? wordBeforeStart(t, b) : 0;
+        if (pb > 2 && at(t, pb - 1) == '-' && isLetter(at(t, pb - 2))) {  // XV-XVI e XVII
+            pb -= 2;
+            while (pb > 1 && isLetter(at(t, pb - 1))) --pb;
+        }
         if (pb && romanValue(prev) && prev.size() > 0) {
             const Use u = use(t, pb, pb + prev.size(), prev);
             if (u == Use::count || u == Use::name || u == Use::feminineName) return u;
@@ -80,17 +85,33 @@ Use use(const std::string& t, std::size_t pos, std::size_t end, const std::strin
 
 }  // namespace
 
+// séculos XV-XVI: the second numeral of a range, its end (or 0).
+std::size_t rangeEnd(const std::string& t, std::size_t e) {
+    if (at(t, e) != '-') return 0;
+    std::size_t f = e + 1;
+    while (isLetter(at(t, f))) ++f;
+    return f > e + 1 && !isDigit(at(t, f)) && romanValue(t.substr(e, f - e - 1)) ? f : 0;
+}
+
 std::size_t isRoman(const std::string& t, std::size_t pos) {
     if (pos > 1 && isLetter(at(t, pos - 1))) return 0;
     std::size_t e = pos;
     while (isLetter(at(t, e))) ++e;
-    if (isDigit(at(t, e)) || at(t, e) == '-') return 0;
+    const std::size_t range = rangeEnd(t, e);
+    if (isDigit(at(t, e)) || (at(t, e) == '-' && !range)) return 0;
     const std::string w = t.substr(pos - 1, e - pos);
     if (!romanValue(w) || use(t, pos, e, w) == Use::none) return 0;
-    return e;
+    return range ? range : e;
 }
 
 std::string sayRoman(const std::string& t, std::size_t pos, std::size_t end) {
+    if (const std::size_t dash = t.find('-', pos - 1); dash != std::string::npos && dash + 1 < end) {
+        // XV-XVI: quinze a dezesseis
+        const std::string first = sayRoman(t, pos, dash + 1);
+        const std::string second = t.substr(dash + 1, end - dash - 2);
+        const std::string rest = sayRoman(t.substr(0, pos - 1) + second + t.substr(end - 1), pos, pos + second.size());
+        return first + "a " + rest;
+    }
     const std::string w = t.substr(pos - 1, end - pos);
     const auto v = static_cast<std::uint64_t>(romanValue(w));
     switch (use(t, pos, end, w)) {

@@ -46,7 +46,7 @@ bool parse(const std::string& t, std::size_t pos, bool dotted, Clock& c) {
         if (!wordEnds(t, end)) return false;
         if (c.hours > 24 || (c.hours == 24 && c.minutes)) return false;
     } else if (sep == ':' || sep == '.') {
-        if (m != 2) return false;
+        if (m != 2 || (sep == ':' && ratioEnd(t, pos))) return false;
         c.minutes = valueOf(t, mp, 2);
         end = mp + 2;
         if (sep == ':' && at(t, end) == ':' && digitRun(t, end + 1) == 2) {
