@@ -1,8 +1,6 @@
 #include "converter/converter.hpp"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <new>
 #include <stdexcept>
 
@@ -156,7 +154,7 @@ struct Input::Parts {
 Input::Input(platform::InputFile& file, const std::string& inName, const std::string& nativeName, document::Hooks hooks)
     : parts_(std::make_unique<Parts>(file, inName, nativeName, std::move(hooks))) {}
 Input::~Input() = default;
-document::Failure Input::open() { return parts_->reader.open(); }
+document::Failure Input::open(document::Extract how) { return parts_->reader.open(how); }
 zul::ByteSource& Input::source() { return parts_->reader; }
 document::Kind Input::kind() const { return parts_->reader.kind(); }
 
@@ -165,7 +163,7 @@ Summary convertOpenFiles(platform::InputFile& in, const std::string& inName, pla
     Summary summary;
     {
         Input input(in, inName, "", {pump, {}});
-        if (const document::Failure f = input.open()) throw f;
+        if (const document::Failure f = input.open(document::Extract::whole)) throw f;
         summary = convertLines(input.source(), inName, out, outName, onLine, pump);
     }
     closeBoth(in, inName, out, outName);
@@ -249,25 +247,16 @@ void run() {
         const std::function<void()> pump = [] { qrcrt::pumpMessages(); };
         Input input(in, inName, nativeIn,
                     {pump, [](int page, int pages) { speaking::writeLineSpoken(document::progressText(page, pages)); }});
-        // What is refused is refused before the output exists.
-        if (const document::Failure f = input.open()) {
+        // What is refused is refused before the output exists, and so is a
+        // document whose reading fails: it is read whole first.
+        if (const document::Failure f = input.open(document::Extract::whole)) {
             speaking::writeLineSpoken(document::failureText(f));
             finish();
         }
         platform::OutputFile out;
         createOutput(out, nativeOut, outName);
-        // Every converted line is in the file at once, whatever ends the
-        // run; a document whose reading fails half-way leaves no file.
-        Summary summary;
-        try {
-            summary = convertLines(input.source(), inName, out, outName, speaking::writeLineSpoken, pump);
-        } catch (const document::Failure& f) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(nativeOut, ignored);
-            speaking::writeLineSpoken(document::failureText(f));
-            finish();
-        }
+        // Every converted line is in the file at once, whatever ends the run.
+        const Summary summary = convertLines(input.source(), inName, out, outName, speaking::writeLineSpoken, pump);
         closeBoth(in, inName, out, outName);
         unkept = summary.unkept;
     } catch (const IoError& e) {

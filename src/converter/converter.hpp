@@ -71,7 +71,7 @@ public:
     Input(platform::InputFile& file, const std::string& inName, const std::string& nativeName,
           document::Hooks hooks = {});
     ~Input();
-    document::Failure open();
+    document::Failure open(document::Extract how = document::Extract::streamed);
     zul::ByteSource& source();
     document::Kind kind() const;
 

@@ -61,7 +61,7 @@ Reader::Reader(zul::ByteSource& file, std::string nativeName, Hooks hooks)
 
 Reader::~Reader() = default;
 
-Failure Reader::open() {
+Failure Reader::open(Extract how) {
     // The head: a file's first 64 KiB; from a pipe, what it gives first
     // (enough for a mark), so that a line typed into it is not held back.
     const std::uint64_t size = regularSize(nativeName_);
@@ -112,6 +112,19 @@ Failure Reader::open() {
     const bool printed = kind_ == Kind::pdf || kind_ == Kind::image;
     shaper_ = std::make_unique<Shaper>(printed ? Layout::printedLines : Layout::paragraphs);
     pending_ = utf8Mark;
+    if (how == Extract::whole) {
+        // The helper bounds its text, so the whole of it fits in memory.
+        try {
+            std::string text = utf8Mark;
+            while (refill()) text += pending_;
+            pending_ = std::move(text);
+            pendingGiven_ = 0;
+        } catch (const Failure& f) {
+            extraction_.reset();
+            pending_.clear();
+            return f;
+        }
+    }
     return {};
 }
 

@@ -79,6 +79,13 @@ using StartExtraction = std::function<std::unique_ptr<Extraction>(
 // platform/document); none set: documents are refused as unsupported.
 void setExtractionStarter(StartExtraction start);
 
+// How a document's text is taken: as the helper gives it (a reader that
+// speaks it as it comes), or whole before open() answers (a reader that
+// writes a file: a document whose reading fails half-way then costs no
+// file, not even the one the output would have replaced). Text files and
+// UTF-16 files are always streamed.
+enum class Extract { streamed, whole };
+
 class Reader : public zul::ByteSource {
 public:
     // file: the input's bytes; nativeName: its name when it is a file given
@@ -87,8 +94,10 @@ public:
     ~Reader() override;
 
     // Looks at the input and gets ready to read it; answers the failure
-    // that refuses it (nothing has been given out then).
-    Failure open();
+    // that refuses it (nothing has been given out then). With
+    // Extract::whole a document is read to its end here, so every failure
+    // of its reading is answered here and read() never throws.
+    Failure open(Extract how = Extract::streamed);
     Kind kind() const { return kind_; }
 
     // Text bytes, as described above; throws Failure when a document's

@@ -121,7 +121,7 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
     platform::OutputFile out;
     try {
         if (encoding) {
-            if (const document::Failure f = input.open()) {
+            if (const document::Failure f = input.open(document::Extract::whole)) {
                 tell(shown(job.in, true), document::failureText(f));
                 return false;
             }
@@ -142,15 +142,6 @@ bool run(const Job& job, bool encoding, converter::TextOut as) {
         }
     } catch (const converter::IoError& e) {
         tell(shown(e.fileName, e.code == 100), e.reason());  // 100: a read failed
-        return false;
-    } catch (const document::Failure& f) {
-        // A document whose reading failed half-way leaves no output.
-        out.close();
-        if (!isStandard(job.out)) {
-            std::error_code ignored;
-            fs::remove(job.out, ignored);
-        }
-        tell(shown(job.in, true), document::failureText(f));
         return false;
     }
     return true;
