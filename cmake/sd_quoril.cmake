@@ -15,8 +15,9 @@ if(TARGET sd_quoril)
   install(TARGETS sd_quoril RUNTIME DESTINATION ${QUORIL_SPEECHD_MODULE_DIR})
   install(FILES ${CMAKE_SOURCE_DIR}/data/package/quoril.conf DESTINATION /etc/speech-dispatcher/modules)
   # The voice's engine library, data and settings are installed with the
-  # converter's; the module needs them at INIT.
-  if(TARGET enginedata)
+  # converter's; the module needs them at INIT. (The ThreadSanitizer build
+  # takes them from the test build: scripts/tsan-tests.)
+  if(TARGET enginedata AND NOT QUORIL_TSAN)
     add_dependencies(sd_quoril enginedata)
   endif()
 endif()

@@ -570,13 +570,16 @@ private:
             const ssize_t n = ::read(0, buf, sizeof buf);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) break;
-            for (ssize_t i = 0; i < n; ++i) {
-                if (buf[i] == '\n') {
+            for (const char *p = buf, *end = buf + n; p < end;) {
+                const char* eol = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+                const char* stop = eol ? eol : end;
+                const std::size_t room = maxMessageBytes + 1 - std::min(line.size(), maxMessageBytes + 1);
+                line.append(p, std::min(room, static_cast<std::size_t>(stop - p)));
+                if (eol) {
                     platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
                     line = std::string();
-                } else if (line.size() <= maxMessageBytes) {
-                    line += buf[i];
                 }
+                p = eol ? eol + 1 : end;
             }
         }
         if (!line.empty()) platform::postCall([l = std::move(line)]() mutable { handleLine(std::move(l)); });
