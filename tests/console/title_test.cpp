@@ -33,7 +33,7 @@ TEST_F(WindowTitle, AccentedProgramPathShownAsIs) {
         return;
     }
     std::random_device random;
-    const fs::path dir = fs::temp_directory_path() / fs::u8path("a\xC3\xA7\xC3\xA3o-" + std::to_string(random()));
+    const fs::path dir = fs::temp_directory_path() / fs::path("a\xC3\xA7\xC3\xA3o-" + std::to_string(random()));
     fs::create_directories(dir);
     const fs::path copy = dir / "t";
     const fs::path self = fs::read_symlink("/proc/self/exe");

@@ -142,7 +142,7 @@ TEST_F(ConverterFlow, ConvertsAndSaysSo) {
 // UTF-8 on disk), backslashes standing for slashes.
 TEST_F(ConverterFlow, NamesWithSpacesAccentsAndBackslashes) {
     fs::create_directories(dir_ / "sub dir");
-    const fs::path inPath = dir_ / "sub dir" / fs::u8path("ação x.txt");
+    const fs::path inPath = dir_ / "sub dir" / fs::path("ação x.txt");
     writeFile(inPath, "\xE9\r\n");
     std::string typedIn = path("sub dir") + "\\a\xE7\xE3o x.txt";
     std::string typedOut = path("sub dir") + "/sa\xED" "da.zul";
@@ -151,7 +151,7 @@ TEST_F(ConverterFlow, NamesWithSpacesAccentsAndBackslashes) {
     Outcome o = run(typedIn, typedOut);
     EXPECT_EQ(o.exitCode, 0);
     EXPECT_TRUE(shows(o, converter::doneText));
-    EXPECT_EQ(readFile(dir_ / "sub dir" / fs::u8path("saída.zul")), std::string("\x89\r\n"));
+    EXPECT_EQ(readFile(dir_ / "sub dir" / fs::path("saída.zul")), std::string("\x89\r\n"));
 }
 
 // A Linux user's UTF-8 file converts as its Windows-1252 twin does, and the

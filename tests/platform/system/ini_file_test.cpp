@@ -19,7 +19,7 @@ namespace {
 
 TEST(GeneratedSettings, AccentedInstallationPathIsFound) {
     support::TempDir tmp{"quoril_ini"};
-    const fs::path data = tmp.path() / fs::u8path("\xC3\x81rea de Trabalho") / fs::u8path("instala\xC3\xA7\xC3\xA3o");
+    const fs::path data = tmp.path() / fs::path("\xC3\x81rea de Trabalho") / fs::path("instala\xC3\xA7\xC3\xA3o");
     fs::create_directories(data / "som" / "letras");
     fs::create_directories(data / "som" / "difones");
     const fs::path etc = tmp.path() / "etc";
