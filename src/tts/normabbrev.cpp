@@ -287,16 +287,29 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     const std::string next = at(t, e + 1) == ' ' ? wordAfter(t, e + 1) : std::string();
     out = expansionFor(word, before, next, at(t, n) == ':' || isDigit(at(t, n)) || after == ':');
     if (out == "dom" && womansName(next)) out = "dona";  // D. Maria
+    // séc. XIX-XX, pág. 10-15: the plural the table lists (sécs., págs.)
+    if (!out.empty() && (isDigit(at(t, n)) || isUpperLetter(at(t, n)))) {
+        const std::size_t r = isDigit(at(t, n)) ? isRange(t, n) : isRoman(t, n);
+        const std::string many = uttspreproc::findAbbreviation(word + (word.size() == 1 ? word : std::string("s")));
+        if (r && t.find('-', n - 1) < r - 1 && !many.empty()) out = many;
+    }
     if (endsIn(out, 'o')) {
-        // referido before a feminine noun is referida; Data máx. is máxima
+        // referido before a feminine noun is referida; Data máx. is máxima,
+        // Temperatura máx. de 30 graus too, and Qtd. mín. (quantidade)
         // (but valor de rolagem mín. agrees with the noun "de" hangs on)
         const std::size_t nounStart = wordBeforeStart(t, pos);
         const std::string beforeNoun = nounStart ? low(wordBefore(t, nounStart)) : std::string();
+        std::string noun = before;
+        if (nounStart && at(t, nounStart + before.size()) == '.') {
+            const std::string x = uttspreproc::findAbbreviation(before);
+            if (!x.empty()) noun = x.substr(0, x.find(' '));
+        }
         const bool nounAfter = !next.empty() && !isUpperLetter(next[0]) && uttspreproc::isFeminineNoun(next) &&
                                !genderOf(next);
-        const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(before) && beforeNoun != "de" &&
+        const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(noun) && beforeNoun != "de" &&
                                 beforeNoun != "do" && beforeNoun != "da";
-        if (nounAfter || (next.empty() && nounBefore) || (!nounAfter && nounBefore && !isLetter(at(t, n)))) {
+        const bool linkAfter = among(low(next), {"de", "em", "para", "por", "e", "ou", "que", "com", "sem", "até"});
+        if (nounAfter || (next.empty() && nounBefore) || (!nounAfter && nounBefore && (!isLetter(at(t, n)) || linkAfter))) {
             out.back() = 'a';
         }
     }

@@ -42,6 +42,12 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     for (const char* w : words)
         if (before == ttschars::cp1252(w)) return true;
     if (weekdayNamed(before)) return true;
+    // quarta, 10/7: a weekday and a comma before
+    {
+        std::size_t q = pos - 1;
+        while (q >= 1 && isBlank(at(t, q))) --q;
+        if (at(t, q) == ',' && weekdayNamed(low(wordBefore(t, q)))) return true;
+    }
     if (before == "de" || before == "em" || before == "a" || before == ttschars::cp1252("até")) {
         // a partir de 5/12, o feriado de 2/11, de 1/6 a 30/6
         const std::size_t b = wordBeforeStart(t, pos);

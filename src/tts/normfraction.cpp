@@ -110,6 +110,8 @@ std::size_t isFraction(const std::string& t, std::size_t pos) {
     if (!parse(t, pos, f)) return 0;
     // de 6/6 h; 1/2 h, 3/4h: the unit is the fraction's
     if (const std::size_t u = measureUnitEnd(t, f.end)) return u;
+    // 5/12 avos: the word the reading ends with anyway
+    if (at(t, f.end) == ' ' && low(wordAfter(t, f.end)) == "avos") return f.end + 5;
     return f.end;
 }
 
@@ -131,6 +133,9 @@ std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) 
         if (end > f.end) r += unitWords(t, f.end, end, false) + " ";
         return r;
     }
+    if (end > f.end && low(wordAfter(t, f.end)) == "avos" && !measureUnitEnd(t, f.end))
+        return (f.whole ? number(valueOf(t, f.whole, digitRun(t, f.whole))) + " e " : std::string()) +
+               fractionWords(n, d);  // 5/12 avos
     if (end > f.end) {  // meia hora, três quartos de hora, um e meio litro
         const bool fem = unitIsFeminine(t, f.end, end);
         const std::string unit = unitWords(t, f.end, end, true);
@@ -140,9 +145,14 @@ std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) 
         if (n == 1 && d == 2) return std::string(fem ? "meia " : "meio ") + unit + " ";
         return fractionWords(n, d) + "de " + unit + " ";
     }
-    std::string r = f.whole ? number(valueOf(t, f.whole, digitRun(t, f.whole))) + " e " : std::string();
     const bool feminine = feminineNounAfterCount(wordAfter(t, end), true) || feminineNounAfterCount(wordAfter(t, end), false);
-    if (n == 1 && d == 2) return r + (feminine && !f.whole ? "meia " : "meio ");
+    // 2 1/2 horas: duas e meia horas (the whole agrees with the noun too)
+    std::string r;
+    if (f.whole) {
+        const std::string w = number(valueOf(t, f.whole, digitRun(t, f.whole)));
+        r = (feminine ? feminineCount(w) : w) + " e ";
+    }
+    if (n == 1 && d == 2) return r + (feminine ? "meia " : "meio ");
     return r + fractionWords(n, d);
 }
 

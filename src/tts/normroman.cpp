@@ -44,7 +44,7 @@ Use use(const std::string& t, std::size_t pos, std::size_t end, const std::strin
     if (before.empty()) return Use::none;
     static const char* counting[] = {"século", "séculos", "rua", "avenida", "capítulo", "cap", "volume", "vol",
                                      "seção", "secção", "seções", "tomo", "parte", "artigo", "art", "ato", "livro",
-                                     "título", "inciso", "anexo", "fase", "classe", "grau", "tipo", "nível",
+                                     "título", "inciso", "inc", "séc", "sécs", "anexo", "fase", "classe", "grau", "tipo", "nível",
                                      "cláusula", "item", "itens", "questão", "lote", "bloco", "região", "distrito"};
     const std::string l = low(before);
     for (const char* c : counting)

@@ -6,7 +6,7 @@
 // first that answers says it. Between tokens: a spaced dash is a comma, a
 // dash or plus before a number or an amount is "menos" or "mais", "..."
 // stays, a full stop inside a word is "ponto", the phrasing punctuation
-// stays and any other character is said by its name. Each kind lives in a
+// stays, quotes are silent and any other character is said by its name. Each kind lives in a
 // file of its own (normcardinal.cpp, normdate.cpp ...) with its tables in
 // data/tireltts.
 #include "tts/uttspreproc.hpp"
@@ -147,6 +147,8 @@ std::string normaliseText(const std::string& raw) {
         } else {
             if (isKeptPunctuation(c) || c == '\t')
                 r += c == '\t' ? ' ' : c;
+            else if (c == '"')
+                r += ' ';  // quotes are heard in the voice, not named (as “ ” are not)
             else if (c != '\n' && c != '\r')
                 r += " " + charName(byte(c)) + " ";
             ++pos;
