@@ -1,6 +1,7 @@
 // Abbreviations: a word of the abbreviation table followed by a full stop
 // (Sr., pág., a.C., p. ex.), a title with the ordinal sign (Profª, Sr.ª),
-// the plural of a listed one (fls. from fl.), and the weekdays and months
+// the plural of a listed one (fls. from fl.), those written with a slash
+// (s/n, c/c, p/), and the weekdays and months
 // of the calendar table (seg., ter., jan.). The full stop is part of the
 // abbreviation: never said "ponto", never the end of a sentence (only the
 // end of the line keeps it). Where the table lists an abbreviation more
@@ -271,6 +272,14 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     if (const std::size_t e = dotted(t, pos, out)) return e;
     std::size_t e = pos;
     while (isLetter(at(t, e))) ++e;
+    if (at(t, e) == '/') {
+        // s/n, c/c, e/ou, and p/ or c/ before a blank: as the table says
+        std::size_t f = e + 1;
+        while (isLetter(at(t, f))) ++f;
+        if (isDigit(at(t, f)) || at(t, f) == '/' || (f == e + 1 && at(t, f) != ' ')) return 0;
+        out = uttspreproc::findAbbreviation(t.substr(pos - 1, f - pos));
+        return out.empty() ? 0 : f;
+    }
     if (at(t, e) != '.') return 0;
     const char after = at(t, e + 1);
     if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') return 0;
@@ -309,9 +318,13 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
         const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(noun) && beforeNoun != "de" &&
                                 beforeNoun != "do" && beforeNoun != "da";
         const bool linkAfter = among(low(next), {"de", "em", "para", "por", "e", "ou", "que", "com", "sem", "até"});
-        if (nounAfter || (next.empty() && nounBefore) || (!nounAfter && nounBefore && (!isLetter(at(t, n)) || linkAfter))) {
-            out.back() = 'a';
-        }
+        // only an adjective has a feminine (máxima, referida; no artiga)
+        std::string feminine = out;
+        feminine.back() = 'a';
+        if ((nounAfter || (next.empty() && nounBefore) ||
+             (!nounAfter && nounBefore && (!isLetter(at(t, n)) || linkAfter))) &&
+            uttspreproc::isFeminineNoun(feminine))
+            out = feminine;
     }
     if (out.empty()) out = calendarWord(t, word, e);
     return out.empty() ? 0 : e + 1;

@@ -36,6 +36,26 @@ bool year(const std::string& t, std::size_t p, bool fourOnly, Date& d) {
 
 bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     const std::string before = low(wordBefore(t, pos));
+    // reduziu em 1/3, dividir em 1/8: a share
+    if (before == "em") {
+        const std::size_t b = wordBeforeStart(t, pos);
+        const std::string verb = b ? low(wordBefore(t, b)) : std::string();
+        static const char* change[] = {"reduz", "aument", "cresc", "diminu", "divid", "multiplic", "cai", "sub",
+                                       "sob", "elev", "acresc", "recu", "baix", "cort", "corrig", "reajust"};
+        for (const char* c : change)
+            if (verb.compare(0, std::string(c).size(), c) == 0 && verb.size() > 3) return false;
+    }
+    // the second of two days of one month: de 5 a 10/12, 25 e 26/10
+    if (const std::size_t b = wordBeforeStart(t, pos); b && (before == "a" || before == "e")) {
+        std::size_t q = b - 1;
+        while (q >= 1 && isBlank(at(t, q))) --q;
+        if (ttschars::byte(at(t, q)) == 0xBA) --q;
+        std::size_t s = q;
+        while (s >= 1 && isDigit(at(t, s))) --s;
+        if (q > s && q - s <= 2 && (s == 0 || isBlank(at(t, s))) && valueOf(t, s + 1, q - s) >= 1 &&
+            valueOf(t, s + 1, q - s) <= 31)
+            return true;
+    }
     static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo",
                                   "vencimento", "validade", "emissão", "entrega", "feriado", "aniversário", "nascimento",
                                   "início", "término", "encerramento", "abertura", "inscrições", "postagem"};
@@ -110,8 +130,11 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         d.month = static_cast<std::uint64_t>(m->number);
         return true;
     }
-    const char s1 = at(t, pos + a);
-    const std::size_t p2 = pos + a + 1, b = digitRun(t, p2);
+    // 1º/5/2025, 1º.1.2025: the first day with its ordinal sign
+    const bool sign = a >= 1 && a <= 2 && ttschars::byte(at(t, pos + a)) == 0xBA &&
+                      (at(t, pos + a + 1) == '/' || at(t, pos + a + 1) == '.') && isDigit(at(t, pos + a + 2));
+    const char s1 = at(t, pos + a + (sign ? 1 : 0));
+    const std::size_t p2 = pos + a + (sign ? 2 : 1), b = digitRun(t, p2);
     // 2025-07-04, 2025/07/04
     if (a == 4 && (s1 == '-' || s1 == '/') && b >= 1 && b <= 2 && at(t, p2 + b) == s1) {
         const std::size_t p3 = p2 + b + 1, c = digitRun(t, p3);
@@ -173,7 +196,7 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
     if (s1 != '/' || isDigit(at(t, p2 + b)) || isLetter(at(t, p2 + b)) || at(t, p2 + b) == '/') return false;
     if ((at(t, p2 + b) == ',' || at(t, p2 + b) == '.') && isDigit(at(t, p2 + b + 1))) return false;
     d.end = p2 + b;
-    return at(t, pos) == '0' || at(t, p2) == '0' || dateContext(t, pos, d.end);
+    return sign || at(t, pos) == '0' || at(t, p2) == '0' || dateContext(t, pos, d.end);
 }
 
 std::string day(std::uint64_t v) { return v == 1 ? std::string("primeiro") : number(v); }

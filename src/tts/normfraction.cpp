@@ -104,8 +104,10 @@ std::size_t ratioEnd(const std::string& t, std::size_t pos) {
 std::size_t isFraction(const std::string& t, std::size_t pos) {
     if (const std::size_t e = ratioEnd(t, pos)) return e;
     if (signOf(at(t, pos))) return pos + 1;
-    if (const std::size_t w = digitRun(t, pos); w && w <= 3 && signOf(at(t, pos + w)) && !isDigit(at(t, pos - 1)))
-        return pos + w + 1;
+    if (const std::size_t w = digitRun(t, pos); w && w <= 3 && !isDigit(at(t, pos - 1))) {
+        if (signOf(at(t, pos + w))) return pos + w + 1;
+        if (at(t, pos + w) == ' ' && signOf(at(t, pos + w + 1))) return pos + w + 2;  // 2 ½
+    }
     Parts f;
     if (!parse(t, pos, f)) return 0;
     // de 6/6 h; 1/2 h, 3/4h: the unit is the fraction's
@@ -123,7 +125,10 @@ std::string sayFraction(const std::string& t, std::size_t pos, std::size_t end) 
     if (const int s = signOf(at(t, end - 1))) {
         const bool feminine = feminineNounAfterCount(wordAfter(t, end), true);
         if (end == pos + 1) return signWords(s, feminine) + " ";
-        return number(valueOf(t, pos, end - 1 - pos)) + " e " + signWords(s, false) + " ";  // 1½: um e meio
+        // 1½ um e meio; 2 ½ xícaras duas e meia
+        const bool many = feminine || feminineNounAfterCount(wordAfter(t, end), false);
+        const std::string whole = number(valueOf(t, pos, digitRun(t, pos)));
+        return (many ? feminineCount(whole) : whole) + " e " + signWords(s, many) + " ";
     }
     Parts f;
     parse(t, pos, f);

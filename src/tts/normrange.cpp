@@ -1,5 +1,5 @@
 // Ranges and pairs: 1643-1715 and 10-20 (mil seiscentos e quarenta e três
-// a mil setecentos e quinze), clock times 8h-12h and 13h30-17h (das oito
+// a mil setecentos e quinze), 2019-22 (dois mil e dezenove a vinte e dois), clock times 8h-12h and 13h30-17h (das oito
 // horas às doze horas), scores and sizes 2 x 1 (dois a um) and 1920 x 1080
 // (por), two figures of one measure 120/80 mmHg (cento e vinte por oitenta),
 // two measures 0% - 100% (zero por cento a cem por cento).
@@ -119,7 +119,9 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
     const std::size_t unit = measureUnitEnd(t, be);
     // 1500-3000 mg, 1500-3000 (round figures) are ranges, 3333-4444 a code
     const bool round = from % 100 == 0 && to % 100 == 0;
-    if (from >= to || (!grouped && to > 2100 && !unit && !round) || (at(t, pos) == '0' && ae > pos + 1) ||
+    // 2019-22: the second year by its last two figures
+    const bool shortYear = !grouped && a == 4 && b == 2 && from >= 1500 && from <= 2199 && to > from % 100;
+    if ((from >= to && !shortYear) || (!grouped && to > 2100 && !unit && !round) || (at(t, pos) == '0' && ae > pos + 1) ||
         at(t, bp) == '0')
         return false;
     r = {Pair::numbers, bp, unit ? unit : be};

@@ -119,6 +119,9 @@ std::string normaliseText(const std::string& raw) {
             // -- a dash typed as two hyphens (--include is an option)
             while (at(text, pos) == '-') ++pos;
             r += ", ";
+        } else if (byte(c) == 0xA7 && byte(at(text, pos + 1)) == 0xA7) {
+            r += ttschars::cp1252(" parágrafos ");  // §§ 1º e 2º
+            pos += 2;
         } else if (c == '=' && at(text, pos - 1) == ' ' && at(text, pos + 1) == ' ') {
             r += "igual a";  // 1 cm = 10 mm
             ++pos;
