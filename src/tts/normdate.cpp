@@ -36,6 +36,25 @@ bool year(const std::string& t, std::size_t p, bool fourOnly, Date& d) {
 
 bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     const std::string before = low(wordBefore(t, pos));
+    // até 1/3 do valor, entre 1/4 e 1/2 da área, até 3/4 de xícara: shares
+    {
+        std::size_t p = end;
+        std::string w = low(wordAfter(t, p));
+        if (at(t, p) == ' ' && (w == "e" || w == "a" || w == ttschars::cp1252("até"))) {  // 1/4 e 1/2 da
+            p += 2 + w.size();
+            const std::size_t a = digitRun(t, p);
+            if (a && at(t, p + a) == '/') p += a + 1 + digitRun(t, p + a + 1);
+            w = low(wordAfter(t, p));
+        }
+        if (at(t, p) == ' ' && (w == "do" || w == "da" || w == "dos" || w == "das" ||
+                                (w == "de" && !isDigit(at(t, p + 4)))))
+        {
+            const std::string part = low(wordAfter(t, p + 3));  // em 5/12 de manhã
+            if (!(w == "de" && (part == ttschars::cp1252("manhã") || part == "tarde" || part == "noite" ||
+                                part == "madrugada")))
+                return false;
+        }
+    }
     // reduziu em 1/3, dividir em 1/8: a share
     if (before == "em") {
         const std::size_t b = wordBeforeStart(t, pos);
@@ -106,6 +125,21 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     if (next == ttschars::cp1252("às") || next == "as" || next == "das") p += next.size() + 1;
     while (isBlank(at(t, p))) ++p;
     return timeEnd(t, p, false) != 0;
+}
+
+// Lei 5/2020, Portaria nº 5/2020, Processo 12/2024: a number and its year
+bool documentNumber(const std::string& t, std::size_t pos) {
+    std::size_t q = pos - 1;
+    while (q >= 1 && isBlank(at(t, q))) --q;
+    if (ttschars::byte(at(t, q)) == 0xBA || ttschars::byte(at(t, q)) == 0xB0) return true;  // nº 5/2020
+    const std::string w = low(wordBefore(t, pos));
+    static const char* kinds[] = {"lei", "leis", "decreto", "portaria", "resolução", "processo", "ofício", "edital",
+                                  "parecer", "instrução", "circular", "memorando", "medida", "emenda", "ata",
+                                  "contrato", "convênio", "pregão", "licitação", "nota", "protocolo", "n", "nº",
+                                  "número", "art", "artigo", "inciso"};
+    for (const char* k : kinds)
+        if (w == ttschars::cp1252(k)) return true;
+    return false;
 }
 
 bool parse(const std::string& t, std::size_t pos, Date& d) {
@@ -186,7 +220,7 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         d.month = valueOf(t, pos, a);
         d.day = 0;
         const std::uint64_t y = valueOf(t, p2, 4);
-        return y >= 1900 && y <= 2099 && valid(d);
+        return y >= 1900 && y <= 2099 && valid(d) && !documentNumber(t, pos);
     }
     d.day = valueOf(t, pos, a);
     d.month = valueOf(t, p2, b);
