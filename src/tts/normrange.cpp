@@ -156,7 +156,8 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
         const std::size_t e2 = isDecimal(t, r.second) ? isDecimal(t, r.second) : isCardinal(t, r.second);
         std::string said = sayDecimal(t, pos, isDecimal(t, pos)) + "a " +
                            (isDecimal(t, r.second) ? sayDecimal(t, r.second, e2) : number(plainValue(t, r.second, e2)) + " ");
-        if (end > e2) said += unitWords(t, e2, end, false) + " ";
+        // 0,5-1 kg: the unit agrees with the second figure
+        if (end > e2) said += unitWords(t, e2, end, !isDecimal(t, r.second) && plainValue(t, r.second, e2) == 1) + " ";
         return said;
     }
     if (r.kind == Pair::numbers) {

@@ -125,6 +125,11 @@ std::string normaliseText(const std::string& raw) {
         } else if (c == '=' && at(text, pos - 1) == ' ' && at(text, pos + 1) == ' ') {
             r += "igual a";  // 1 cm = 10 mm
             ++pos;
+        } else if (c == '-' && isDigit(at(text, pos + 1)) &&
+                   (byte(at(text, pos - 1)) == 0xBA || byte(at(text, pos - 1)) == 0xAA ||
+                    (isLetter(at(text, pos - 1)) && low(wordBefore(text, pos)) == "mil"))) {
+            r += " a ";  // arts. 5º-7º, 5 mil-10 mil: a range
+            ++pos;
         } else if (c == '-' && isLetter(at(text, pos - 1)) && isDigit(at(text, pos + 1))) {
             r += ' ';  // UTF-8, Covid-19: a hyphen, no sign
             ++pos;
