@@ -191,7 +191,7 @@ bool endsIn(const std::string& s, char c) { return !s.empty() && s.back() == c &
 // that goes with it (na ter., no dom.).
 bool calendarUse(const std::string& t, std::size_t pos, std::size_t stop, const std::string& word) {
     const std::size_t n = nextAfter(t, stop);
-    if (isDigit(at(t, n))) return true;
+    if (isDigit(at(t, n)) || (at(t, n) == ',' && isDigit(at(t, nextAfter(t, n))))) return true;  // ter., 6/5
     const auto calendar = [](const std::string& w) { return weekdayNamed(w) || monthNamed(w); };
     const std::string next = low(wordAfter(t, n - 1 > stop ? n - 1 : stop + 1));
     if (next == "a" || next == "e" || next == "ou") {

@@ -75,18 +75,23 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
             valueOf(t, s + 1, q - s) <= 31)
             return true;
     }
+    // quarta, 10/7; segunda (5/5); hoje, 5/5: a weekday or a word of dates
+    // and a comma or a bracket before
+    std::string marked;
+    {
+        std::size_t q = pos - 1;
+        while (q >= 1 && isBlank(at(t, q))) --q;
+        if (at(t, q) == ',' || at(t, q) == '(') {
+            marked = low(wordBefore(t, q));
+            if (weekdayNamed(marked)) return true;
+        }
+    }
     static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo",
                                   "vencimento", "validade", "emissão", "entrega", "feriado", "aniversário", "nascimento",
                                   "início", "término", "encerramento", "abertura", "inscrições", "postagem"};
     for (const char* w : words)
-        if (before == ttschars::cp1252(w)) return true;
+        if (before == ttschars::cp1252(w) || (marked == ttschars::cp1252(w) && marked != "em")) return true;
     if (weekdayNamed(before)) return true;
-    // quarta, 10/7: a weekday and a comma before
-    {
-        std::size_t q = pos - 1;
-        while (q >= 1 && isBlank(at(t, q))) --q;
-        if (at(t, q) == ',' && weekdayNamed(low(wordBefore(t, q)))) return true;
-    }
     if (before == "de" || before == "em" || before == "a" || before == ttschars::cp1252("até")) {
         // a partir de 5/12, o feriado de 2/11, de 1/6 a 30/6
         const std::size_t b = wordBeforeStart(t, pos);
@@ -181,6 +186,21 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
         return d.day >= 1 && valid(d);
     }
     if (a < 1 || a > 2) return false;
+    // 1º de maio, 1.º de maio, 1° de maio: the first day with its sign
+    {
+        std::size_t q = pos + a;
+        if (at(t, q) == '.') ++q;
+        const unsigned char o = ttschars::byte(at(t, q));
+        if ((o == 0xBA || o == 0xB0) && at(t, q + 1) == ' ' && low(wordAfter(t, q + 1)) == "de") {
+            const std::string m = low(wordAfter(t, q + 4));
+            const CalendarName* c = monthNamed(m);
+            d.day = valueOf(t, pos, a);
+            if (c && m == low(c->name) && d.day >= 1 && d.day <= 31) {
+                d.end = q + 1;
+                return true;
+            }
+        }
+    }
     // 4 jul. 2025, 4 jul 2025, 1 de maio
     if (s1 == ' ') {
         std::size_t e = p2;
@@ -245,6 +265,17 @@ std::size_t isDate(const std::string& t, std::size_t pos) {
     const bool alone = after == '\0' || isBlank(after) || after == ',' || after == ';' || after == ')' ||
                        after == '!' || after == '?' || (after == '.' && !isDigit(at(t, pos + 2)));
     if (at(t, pos) == '1' && alone && !isDigit(at(t, pos - 1)) && low(wordBefore(t, pos)) == "dia") return pos + 1;
+    // de 1 a 5 de maio, 1 e 2 de junho: the first of two days
+    if (at(t, pos) == '1' && after == ' ' && !isDigit(at(t, pos - 1))) {
+        const std::string w = low(wordAfter(t, pos + 1));
+        std::size_t q = pos + 2 + w.size();
+        const std::size_t b = (w == "a" || w == "e") && at(t, q) == ' ' ? digitRun(t, q + 1) : 0;
+        if (b >= 1 && b <= 2) {
+            q += 1 + b;
+            const CalendarName* m = at(t, q) == ' ' && low(wordAfter(t, q)) == "de" ? monthNamed(wordAfter(t, q + 3)) : nullptr;
+            if (m && low(wordAfter(t, q + 3)) == low(m->name)) return pos + 1;
+        }
+    }
     // dia 05, dia 01: the day without its zero
     if (at(t, pos) == '0' && digitRun(t, pos) == 2 && at(t, pos + 1) != '0' && !isDigit(at(t, pos - 1)) &&
         low(wordBefore(t, pos)) == "dia") {

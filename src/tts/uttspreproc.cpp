@@ -88,6 +88,15 @@ bool innerStop(const std::string& t, std::size_t pos) {
     return pos - b <= 4;
 }
 
+// The two capitals of a Brazilian state at p, a word of their own.
+bool stateCode(const std::string& t, std::size_t p) {
+    static const char* codes = "AC AL AP AM BA CE DF ES GO MA MT MS MG PA PB PR PE PI RJ RN RS RO RR SC SP SE TO";
+    if (!isUpperLetter(at(t, p)) || !isUpperLetter(at(t, p + 1)) || isLetter(at(t, p + 2)) || isDigit(at(t, p + 2)) ||
+        at(t, p + 2) == '/')
+        return false;
+    return std::string(codes).find(t.substr(p - 1, 2)) != std::string::npos;
+}
+
 }  // namespace
 
 void reset() {
@@ -122,6 +131,9 @@ std::string normaliseText(const std::string& raw) {
         } else if (byte(c) == 0xA7 && byte(at(text, pos + 1)) == 0xA7) {
             r += ttschars::cp1252(" parágrafos ");  // §§ 1º e 2º
             pos += 2;
+        } else if (c == '/' && isLetter(at(text, pos - 1)) && stateCode(text, pos + 1)) {
+            r += ", ";  // Brasília/DF, Recife/PE: the city and its state
+            ++pos;
         } else if (c == '=' && at(text, pos - 1) == ' ' && at(text, pos + 1) == ' ') {
             r += "igual a";  // 1 cm = 10 mm
             ++pos;
