@@ -169,7 +169,7 @@ std::size_t dotted(const std::string& t, std::size_t pos, std::string& out) {
         }
         if (at(t, q) != '.') continue;
         const char after = at(t, q + 1);
-        if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')') continue;
+        if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') continue;
         out = a.expansion;
         return q + 1;
     }
@@ -282,7 +282,9 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     }
     if (at(t, e) != '.') return 0;
     const char after = at(t, e + 1);
-    if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') return 0;
+    if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':' &&
+        !(after == '/' && isLetter(at(t, e + 2))))  // Tel./Fax
+        return 0;
     const std::string word = t.substr(pos - 1, e - pos);
     if (ambiguous(word) && !calendarUse(t, pos, e, word)) return 0;
     const std::string before = wordBefore(t, pos);
