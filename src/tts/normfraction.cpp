@@ -5,6 +5,8 @@
 // horas). A slash pair in a date's context is a date (the date kind
 // is asked first). The signs ½, ¼ and ¾ are fractions too (1½ um e meio),
 // and ratios (escala 1:50, um para cinqüenta).
+#include <algorithm>
+
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
 
@@ -132,7 +134,8 @@ std::size_t isFraction(const std::string& t, std::size_t pos) {
     // de 6/6 h; 1/2 h, 3/4h: the unit is the fraction's
     if (const std::size_t u = measureUnitEnd(t, f.end)) return u;
     // 1/2" (a pipe, a drill): inches
-    if (inches(t, f.end)) return f.end + 1;
+    if (inches(t, f.end) && std::count(t.begin(), t.begin() + static_cast<long>(pos - 1), '"') % 2 == 0)
+        return f.end + 1;  // (but "0 1/5" in quotes is no inch)
     // 5/12 avos: the word the reading ends with anyway
     if (at(t, f.end) == ' ' && low(wordAfter(t, f.end)) == "avos") return f.end + 5;
     return f.end;
