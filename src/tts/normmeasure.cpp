@@ -101,8 +101,15 @@ namespace {
 bool degreeSign(const std::string& t, std::size_t pos, std::size_t n) {
     if (ttschars::byte(at(t, n)) != 0xBA || isLetter(at(t, n + 1)) || isDigit(at(t, n + 1))) return false;
     static const char* words[] = {"ângulo", "ângulos", "gire", "girar", "gira", "girou", "rotação", "rotacione",
-                                  "inclinação", "temperatura", "temperaturas", "febre", "faz", "fez", "marca",
-                                  "marcou", "latitude", "longitude", "abertura", "angulação", "máxima", "mínima"};
+                                  "inclinação", "temperatura", "temperaturas", "febre", "faz", "fez",
+                                  "latitude", "longitude", "abertura", "angulação", "máxima", "mínima"};
+    // o 3º andar: a noun after it makes it an ordinal
+    const std::string next = low(wordAfter(t, n + 1));
+    static const char* links[] = {"de", "e", "a", "à", "ao", "em", "no", "na", "por", "para", "com", "hoje", "lá",
+                                  "ontem", "amanhã", "ou", "até", "durante", "pela", "pelo"};
+    bool link = next.empty();
+    for (const char* x : links) link = link || next == ttschars::cp1252(x);
+    if (!link) return false;
     // the word of angles or temperatures up to three words before (gire a peça 90º)
     for (std::size_t p = pos, i = 0; p && i < 3; p = wordBeforeStart(t, p), ++i) {
         const std::string w = low(wordBefore(t, p));
