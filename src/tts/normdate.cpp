@@ -1,4 +1,5 @@
-// Dates: 25/12/2026, 1/1/99, 04-07-2025, 04.07.2025, the ISO 2025-07-04,
+// Dates: 25/12/2026, 1/1/99, 04-07-2025, 04.07.2025, the ISO 2025-07-04
+// (2025-07-04T10:00 with its hour), the American 12/31/2002,
 // 07/2025 and jul/2025 (month and year), 4 jul. 2025, 15-mar-2025, and a
 // day and month without the year (04/07; 5/12 where the text says it is a date: after
 // "dia", "em", "até", "desde", "a partir de", a weekday, or before a clock
@@ -6,6 +7,7 @@
 // dia 05 is dia cinco.
 // Month names come from the calendar table.
 #include <algorithm>
+#include <utility>
 
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
@@ -81,18 +83,18 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
     {
         std::size_t q = pos - 1;
         while (q >= 1 && isBlank(at(t, q))) --q;
-        if (at(t, q) == ',' || at(t, q) == '(') {
+        if (at(t, q) == ',' || at(t, q) == '(' || at(t, q) == ':') {
             marked = low(wordBefore(t, q));
             if (weekdayNamed(marked)) return true;
         }
     }
     static const char* words[] = {"dia", "dias", "em", "até", "desde", "data", "entre", "hoje", "amanhã", "prazo",
                                   "vencimento", "validade", "emissão", "entrega", "feriado", "aniversário", "nascimento",
-                                  "início", "término", "encerramento", "abertura", "inscrições", "postagem"};
+                                  "início", "término", "encerramento", "abertura", "inscrições", "postagem", "natal"};
     for (const char* w : words)
         if (before == ttschars::cp1252(w) || (marked == ttschars::cp1252(w) && marked != "em")) return true;
     if (weekdayNamed(before)) return true;
-    if (before == "de" || before == "em" || before == "a" || before == ttschars::cp1252("até")) {
+    if (before == "de" || before == "em" || before == "a" || before == "e" || before == ttschars::cp1252("até")) {
         // a partir de 5/12, o feriado de 2/11, de 1/6 a 30/6
         const std::size_t b = wordBeforeStart(t, pos);
         static const char* nouns[] = {"partir", "feriado", "data", "dia", "prazo", "vencimento", "semana",
@@ -177,12 +179,14 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
     // 2025-07-04, 2025/07/04
     if (a == 4 && (s1 == '-' || s1 == '/') && b >= 1 && b <= 2 && at(t, p2 + b) == s1) {
         const std::size_t p3 = p2 + b + 1, c = digitRun(t, p3);
-        if (c < 1 || c > 2 || isDigit(at(t, p3 + c)) || isLetter(at(t, p3 + c))) return false;
+        // 2025-07-04T10:00: the hour after the T
+        const bool clock = at(t, p3 + c) == 'T' && isDigit(at(t, p3 + c + 1));
+        if (c < 1 || c > 2 || isDigit(at(t, p3 + c)) || (isLetter(at(t, p3 + c)) && !clock)) return false;
         d.yearPos = pos;
         d.yearLen = 4;
         d.month = valueOf(t, p2, b);
         d.day = valueOf(t, p3, c);
-        d.end = p3 + c;
+        d.end = p3 + c + (clock ? 1 : 0);
         return d.day >= 1 && valid(d);
     }
     if (a < 1 || a > 2) return false;
@@ -244,6 +248,8 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
     }
     d.day = valueOf(t, pos, a);
     d.month = valueOf(t, p2, b);
+    // 12/31/2002, the American order, with its year only
+    if (d.month > 12 && d.day <= 12 && at(t, p2 + b) == s1 && digitRun(t, p2 + b + 1) == 4) std::swap(d.day, d.month);
     if (d.day < 1 || !valid(d)) return false;
     if (at(t, p2 + b) == s1) return year(t, p2 + b + 1, s1 != '/', d);
     // a day and a month alone: written with a zero, or in a date's context
@@ -294,6 +300,7 @@ std::string sayDate(const std::string& t, std::size_t pos, std::size_t) {
     std::string r = d.day ? day(d.day) + " de " : std::string();
     r += monthName(int(d.month));
     if (d.yearLen) r += " de " + number(valueOf(t, d.yearPos, d.yearLen));
+    if (at(t, d.end - 1) == 'T') r += ttschars::cp1252(" às");
     return r + " ";
 }
 
