@@ -320,13 +320,13 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
         const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(noun) && beforeNoun != "de" &&
                                 beforeNoun != "do" && beforeNoun != "da";
         const bool linkAfter = among(low(next), {"de", "em", "para", "por", "e", "ou", "que", "com", "sem", "até"});
-        // only an adjective has a feminine (máxima, referida; no artiga)
-        std::string feminine = out;
-        feminine.back() = 'a';
+        // only an adjective has a feminine (máxima, referida, aproximada;
+        // the nouns artigo, capítulo, século keep their gender)
+        const auto ends = [&](const char* e) { return out.size() > 3 && out.compare(out.size() - 3, 3, e) == 0; };
         if ((nounAfter || (next.empty() && nounBefore) ||
              (!nounAfter && nounBefore && (!isLetter(at(t, n)) || linkAfter))) &&
-            uttspreproc::isFeminineNoun(feminine))
-            out = feminine;
+            (ends("imo") || ends("ido") || ends("ado")))
+            out.back() = 'a';
     }
     if (out.empty()) out = calendarWord(t, word, e);
     return out.empty() ? 0 : e + 1;
