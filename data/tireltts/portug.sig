@@ -46,6 +46,7 @@ SSD = letras
 ; said as words, or said otherwise than the rule says
 AIDS = áidis
 OK = oquêi
+OBS = observação
 WWW = dáblio dáblio dáblio
 HTTP = agá tê tê pê
 HTTPS = agá tê tê pê ésse

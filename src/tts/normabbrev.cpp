@@ -1,6 +1,7 @@
 // Abbreviations: a word of the abbreviation table followed by a full stop
 // (Sr., pág., a.C., p. ex.), a title with the ordinal sign (Profª, Sr.ª),
-// the plural of a listed one (fls. from fl.), and the weekdays and months
+// the plural of a listed one (fls. from fl.), those written with a slash
+// (s/n, c/c, p/), and the weekdays and months
 // of the calendar table (seg., ter., jan.). The full stop is part of the
 // abbreviation: never said "ponto", never the end of a sentence (only the
 // end of the line keeps it). Where the table lists an abbreviation more
@@ -168,7 +169,7 @@ std::size_t dotted(const std::string& t, std::size_t pos, std::string& out) {
         }
         if (at(t, q) != '.') continue;
         const char after = at(t, q + 1);
-        if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')') continue;
+        if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') continue;
         out = a.expansion;
         return q + 1;
     }
@@ -190,7 +191,7 @@ bool endsIn(const std::string& s, char c) { return !s.empty() && s.back() == c &
 // that goes with it (na ter., no dom.).
 bool calendarUse(const std::string& t, std::size_t pos, std::size_t stop, const std::string& word) {
     const std::size_t n = nextAfter(t, stop);
-    if (isDigit(at(t, n))) return true;
+    if (isDigit(at(t, n)) || (at(t, n) == ',' && isDigit(at(t, nextAfter(t, n))))) return true;  // ter., 6/5
     const auto calendar = [](const std::string& w) { return weekdayNamed(w) || monthNamed(w); };
     const std::string next = low(wordAfter(t, n - 1 > stop ? n - 1 : stop + 1));
     if (next == "a" || next == "e" || next == "ou") {
@@ -271,9 +272,19 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     if (const std::size_t e = dotted(t, pos, out)) return e;
     std::size_t e = pos;
     while (isLetter(at(t, e))) ++e;
+    if (at(t, e) == '/') {
+        // s/n, c/c, e/ou, and p/ or c/ before a blank: as the table says
+        std::size_t f = e + 1;
+        while (isLetter(at(t, f))) ++f;
+        if (isDigit(at(t, f)) || at(t, f) == '/' || (f == e + 1 && at(t, f) != ' ')) return 0;
+        out = uttspreproc::findAbbreviation(t.substr(pos - 1, f - pos));
+        return out.empty() ? 0 : f;
+    }
     if (at(t, e) != '.') return 0;
     const char after = at(t, e + 1);
-    if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':') return 0;
+    if (after != '\0' && !isBlank(after) && after != ',' && after != ';' && after != ')' && after != ':' &&
+        !(after == '/' && isLetter(at(t, e + 2))))  // Tel./Fax
+        return 0;
     const std::string word = t.substr(pos - 1, e - pos);
     if (ambiguous(word) && !calendarUse(t, pos, e, word)) return 0;
     const std::string before = wordBefore(t, pos);
@@ -287,18 +298,35 @@ std::size_t parse(const std::string& t, std::size_t pos, std::string& out) {
     const std::string next = at(t, e + 1) == ' ' ? wordAfter(t, e + 1) : std::string();
     out = expansionFor(word, before, next, at(t, n) == ':' || isDigit(at(t, n)) || after == ':');
     if (out == "dom" && womansName(next)) out = "dona";  // D. Maria
+    // séc. XIX-XX, pág. 10-15: the plural the table lists (sécs., págs.)
+    if (!out.empty() && (isDigit(at(t, n)) || isUpperLetter(at(t, n)))) {
+        const std::size_t r = isDigit(at(t, n)) ? isRange(t, n) : isRoman(t, n);
+        const std::string many = uttspreproc::findAbbreviation(word + (word.size() == 1 ? word : std::string("s")));
+        if (r && t.find('-', n - 1) < r - 1 && !many.empty()) out = many;
+    }
     if (endsIn(out, 'o')) {
-        // referido before a feminine noun is referida; Data máx. is máxima
+        // referido before a feminine noun is referida; Data máx. is máxima,
+        // Temperatura máx. de 30 graus too, and Qtd. mín. (quantidade)
         // (but valor de rolagem mín. agrees with the noun "de" hangs on)
         const std::size_t nounStart = wordBeforeStart(t, pos);
         const std::string beforeNoun = nounStart ? low(wordBefore(t, nounStart)) : std::string();
+        std::string noun = before;
+        if (nounStart && at(t, nounStart + before.size()) == '.') {
+            const std::string x = uttspreproc::findAbbreviation(before);
+            if (!x.empty()) noun = x.substr(0, x.find(' '));
+        }
         const bool nounAfter = !next.empty() && !isUpperLetter(next[0]) && uttspreproc::isFeminineNoun(next) &&
                                !genderOf(next);
-        const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(before) && beforeNoun != "de" &&
+        const bool nounBefore = !genderOf(before) && uttspreproc::isFeminineNoun(noun) && beforeNoun != "de" &&
                                 beforeNoun != "do" && beforeNoun != "da";
-        if (nounAfter || (next.empty() && nounBefore) || (!nounAfter && nounBefore && !isLetter(at(t, n)))) {
+        const bool linkAfter = among(low(next), {"de", "em", "para", "por", "e", "ou", "que", "com", "sem", "até"});
+        // only an adjective has a feminine (máxima, referida, aproximada;
+        // the nouns artigo, capítulo, século keep their gender)
+        const auto ends = [&](const char* e) { return out.size() > 3 && out.compare(out.size() - 3, 3, e) == 0; };
+        if ((nounAfter || (next.empty() && nounBefore) ||
+             (!nounAfter && nounBefore && (!isLetter(at(t, n)) || linkAfter))) &&
+            (ends("imo") || ends("ido") || ends("ado")))
             out.back() = 'a';
-        }
     }
     if (out.empty()) out = calendarWord(t, word, e);
     return out.empty() ? 0 : e + 1;

@@ -95,11 +95,38 @@ bool unitIsFeminine(const std::string& t, std::size_t p, std::size_t) {
     return parseUnit(t, p, u) && u.unit->feminine;
 }
 
+namespace {
+
+// 45º after ângulo, gire, temperatura: degrees written with the ordinal sign
+bool degreeSign(const std::string& t, std::size_t pos, std::size_t n) {
+    if (ttschars::byte(at(t, n)) != 0xBA || isLetter(at(t, n + 1)) || isDigit(at(t, n + 1))) return false;
+    static const char* words[] = {"ângulo", "ângulos", "gire", "girar", "gira", "girou", "rotação", "rotacione",
+                                  "inclinação", "temperatura", "temperaturas", "febre", "faz", "fez",
+                                  "latitude", "longitude", "abertura", "angulação", "máxima", "mínima"};
+    // o 3º andar: a noun after it makes it an ordinal
+    const std::string next = low(wordAfter(t, n + 1));
+    static const char* links[] = {"de", "e", "a", "à", "ao", "em", "no", "na", "por", "para", "com", "hoje", "lá",
+                                  "ontem", "amanhã", "ou", "até", "durante", "pela", "pelo"};
+    bool link = next.empty();
+    for (const char* x : links) link = link || next == ttschars::cp1252(x);
+    if (!link) return false;
+    // the word of angles or temperatures up to three words before (gire a peça 90º)
+    for (std::size_t p = pos, i = 0; p && i < 3; p = wordBeforeStart(t, p), ++i) {
+        const std::string w = low(wordBefore(t, p));
+        for (const char* x : words)
+            if (w == ttschars::cp1252(x)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::size_t isMeasure(const std::string& t, std::size_t pos) {
     if (pos > 1 && (isDigit(at(t, pos - 1)) || isLetter(at(t, pos - 1)))) return 0;
     const std::size_t n = numberEnd(t, pos);
     if (!n) return 0;
-    return measureUnitEnd(t, n);
+    if (const std::size_t u = measureUnitEnd(t, n)) return u;
+    return degreeSign(t, pos, n) ? n + 1 : 0;
 }
 
 std::string sayMeasure(const std::string& t, std::size_t pos, std::size_t end) {
@@ -120,6 +147,7 @@ std::string sayMeasure(const std::string& t, std::size_t pos, std::size_t end) {
         if (unitIsFeminine(t, n, end)) said = feminineCount(said);
         said += " ";
     }
+    if (end == n + 1 && ttschars::byte(at(t, n)) == 0xBA) return said + (one ? "grau " : "graus ");
     return said + unitWords(t, n, end, one) + " ";
 }
 

@@ -1,6 +1,7 @@
 // Money: R$ 1.234,56, R$1,00, US$ 5, $ 5, € 5, 5 € (the sign before or
 // after), R$ 2 milhões, US$ 10 mil, R$ 3 mi, R$ 2,5 bi (the scale word or
-// its abbreviation after the amount: "três milhões de reais"). Signs,
+// its abbreviation after the amount: "três milhões de reais"), ranges (R$
+// 10-20, R$ 2 a 3 milhões: dois a três milhões de reais). Signs,
 // names and scale words come from the currency table.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
@@ -92,8 +93,9 @@ bool parse(const std::string& t, std::size_t pos, Amount& a) {
             else q = 0;
             if (q && startsAt(t, q, c->sign)) q += c->sign.size() + (at(t, q + c->sign.size()) == ' ' ? 1 : 0);
             Amount b;
-            if (q && isDigit(at(t, q)) && amount(t, q, b) && !b.scale &&
-                b.whole * 100 + b.cents > a.whole * 100 + a.cents) {
+            // R$ 2-3 mil, R$ 2 a 3 milhões: the scale of the second is the first's too
+            if (q && isDigit(at(t, q)) && amount(t, q, b) && !b.decimals && !a.hasCents &&
+                (b.scale ? b.whole > a.whole : b.whole * 100 + b.cents > a.whole * 100 + a.cents)) {
                 a.upTo = q;
                 a.end = b.end;
             }
@@ -141,6 +143,12 @@ std::string sayMoney(const std::string& t, std::size_t pos, std::size_t) {
     if (a.upTo) {  // dez a vinte reais
         Amount b;
         amount(t, a.upTo, b);
+        if (b.scale) {  // dois a três mil reais, dois a três milhões de reais
+            const bool thousand = b.scale->singular == "mil";
+            return (thousand ? count(a.whole, fem) : number(a.whole)) + " a " +
+                   (thousand ? count(b.whole, fem) : number(b.whole)) + " " +
+                   (thousand ? b.scale->singular + " " : b.scale->plural + " de ") + c.plural + " ";
+        }
         if (!a.cents && !b.hasCents) return count(a.whole, fem) + " a " + count(b.whole, fem) + " " + c.plural + " ";
         return plainAmount(a.whole, a.cents, c) + "a " + plainAmount(b.whole, b.cents, c);
     }

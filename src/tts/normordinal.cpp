@@ -9,7 +9,7 @@ std::string ordinalWords(Gender gender, std::uint64_t value) {
     if (value >= 2000) return cardinalWords(value);
     if (value == 0) return "zero";
     static const char* units[] = {"", "primeiro", "segundo", "terceiro", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono"};
-    static const char* tens[] = {"", "décimo", "vigésimo", "trigésimo", "quadragésimo", "quinquagésimo", "sexagésimo", "septuagésimo", "octagésimo", "nonagésimo"};
+    static const char* tens[] = {"", "décimo", "vigésimo", "trigésimo", "quadragésimo", "quinquagésimo", "sexagésimo", "septuagésimo", "octogésimo", "nonagésimo"};
     static const char* hundreds[] = {"", "centésimo", "ducentésimo", "tricentésimo", "quadrigentésimo", "quingentésimo", "seiscentésimo", "septigentésimo", "octigentésimo", "nongentésimo"};
     std::string r;
     int place = 0;

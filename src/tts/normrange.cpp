@@ -1,8 +1,9 @@
 // Ranges and pairs: 1643-1715 and 10-20 (mil seiscentos e quarenta e três
-// a mil setecentos e quinze), clock times 8h-12h and 13h30-17h (das oito
+// a mil setecentos e quinze), 2019-22 (dois mil e dezenove a vinte e dois), clock times 8h-12h and 13h30-17h (das oito
 // horas às doze horas), scores and sizes 2 x 1 (dois a um) and 1920 x 1080
 // (por), two figures of one measure 120/80 mmHg (cento e vinte por oitenta),
-// two measures 0% - 100% (zero por cento a cem por cento).
+// two measures 0% - 100% (zero por cento a cem por cento), versions 2.0-3.0
+// (dois ponto zero a três ponto zero).
 // A telephone number (3333-4444, 321-4567) is no range.
 #include "tts/normalise.hpp"
 #include "tts/ttschars.hpp"
@@ -11,7 +12,21 @@ namespace uttsnorm {
 
 namespace {
 
-enum class Pair { none, numbers, times, score, slash, measures, decimals };
+enum class Pair { none, numbers, times, score, slash, measures, decimals, versions };
+
+// 2.0 or 1.10 (a version, never a thousand) at p: its end, or 0.
+std::size_t versionEnd(const std::string& t, std::size_t p) {
+    const std::size_t a = digitRun(t, p);
+    if (a < 1 || a > 2 || at(t, p + a) != '.') return 0;
+    const std::size_t b = digitRun(t, p + a + 1);
+    return b >= 1 && b <= 2 ? p + a + 1 + b : 0;
+}
+
+// 2.0: dois ponto zero
+std::string versionWords(const std::string& t, std::size_t p, std::size_t e) {
+    const std::size_t a = digitRun(t, p);
+    return number(valueOf(t, p, a)) + " ponto " + chunkWords(t.substr(p + a, e - p - a - 1)) + " ";
+}
 
 // The value of a number written with "." between thousands.
 std::uint64_t plainValue(const std::string& t, std::size_t p, std::size_t e) {
@@ -91,6 +106,14 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
             return true;
         }
     }
+    // 1.5-2.0, versão 2.0-3.0: versions
+    if (const std::size_t v = versionEnd(t, pos); v && at(t, v) == '-') {
+        const std::size_t v2 = versionEnd(t, v + 1);
+        if (v2 && !isDigit(at(t, v2)) && !(at(t, v2) == '.' && isDigit(at(t, v2 + 1)))) {
+            r = {Pair::versions, v + 1, v2};
+            return true;
+        }
+    }
     // 1,5-2,0 mg: decimals
     if (const std::size_t de = isDecimal(t, pos); de && t.substr(pos - 1, de - pos).find(',') != std::string::npos) {
         const std::size_t s = dashAfter(t, de, false);
@@ -119,7 +142,9 @@ bool parse(const std::string& t, std::size_t pos, Parts& r) {
     const std::size_t unit = measureUnitEnd(t, be);
     // 1500-3000 mg, 1500-3000 (round figures) are ranges, 3333-4444 a code
     const bool round = from % 100 == 0 && to % 100 == 0;
-    if (from >= to || (!grouped && to > 2100 && !unit && !round) || (at(t, pos) == '0' && ae > pos + 1) ||
+    // 2019-22: the second year by its last two figures
+    const bool shortYear = !grouped && a == 4 && b == 2 && from >= 1500 && from <= 2199 && to > from % 100;
+    if ((from >= to && !shortYear) || (!grouped && to > 2100 && !unit && !round) || (at(t, pos) == '0' && ae > pos + 1) ||
         at(t, bp) == '0')
         return false;
     r = {Pair::numbers, bp, unit ? unit : be};
@@ -148,13 +173,16 @@ std::string sayRange(const std::string& t, std::size_t pos, std::size_t end) {
         return open + first + (between ? "e " : oneSecond ? ttschars::cp1252("à ") : ttschars::cp1252("às ")) +
                sayTime(t, r.second, end);
     }
+    if (r.kind == Pair::versions)
+        return versionWords(t, pos, r.second - 1) + "a " + versionWords(t, r.second, end);
     if (r.kind == Pair::measures)
         return sayMeasure(t, pos, isMeasure(t, pos)) + "a " + sayMeasure(t, r.second, end);
     if (r.kind == Pair::decimals) {
         const std::size_t e2 = isDecimal(t, r.second) ? isDecimal(t, r.second) : isCardinal(t, r.second);
         std::string said = sayDecimal(t, pos, isDecimal(t, pos)) + "a " +
                            (isDecimal(t, r.second) ? sayDecimal(t, r.second, e2) : number(plainValue(t, r.second, e2)) + " ");
-        if (end > e2) said += unitWords(t, e2, end, false) + " ";
+        // 0,5-1 kg: the unit agrees with the second figure
+        if (end > e2) said += unitWords(t, e2, end, !isDecimal(t, r.second) && plainValue(t, r.second, e2) == 1) + " ";
         return said;
     }
     if (r.kind == Pair::numbers) {

@@ -42,9 +42,9 @@ enum class Use { none, count, name, feminineName, masculine, feminine };
 Use use(const std::string& t, std::size_t pos, std::size_t end, const std::string& w) {
     const std::string before = wordBefore(t, pos);
     if (before.empty()) return Use::none;
-    static const char* counting[] = {"século", "séculos", "rua", "avenida", "capítulo", "cap", "volume", "vol",
+    static const char* counting[] = {"século", "séculos", "rua", "r", "avenida", "av", "capítulo", "cap", "volume", "vol",
                                      "seção", "secção", "seções", "tomo", "parte", "artigo", "art", "ato", "livro",
-                                     "título", "inciso", "anexo", "fase", "classe", "grau", "tipo", "nível",
+                                     "título", "inciso", "inc", "séc", "sécs", "anexo", "fase", "classe", "grau", "tipo", "nível",
                                      "cláusula", "item", "itens", "questão", "lote", "bloco", "região", "distrito"};
     const std::string l = low(before);
     for (const char* c : counting)

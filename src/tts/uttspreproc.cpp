@@ -6,7 +6,7 @@
 // first that answers says it. Between tokens: a spaced dash is a comma, a
 // dash or plus before a number or an amount is "menos" or "mais", "..."
 // stays, a full stop inside a word is "ponto", the phrasing punctuation
-// stays and any other character is said by its name. Each kind lives in a
+// stays, quotes are silent and any other character is said by its name. Each kind lives in a
 // file of its own (normcardinal.cpp, normdate.cpp ...) with its tables in
 // data/tireltts.
 #include "tts/uttspreproc.hpp"
@@ -88,6 +88,15 @@ bool innerStop(const std::string& t, std::size_t pos) {
     return pos - b <= 4;
 }
 
+// The two capitals of a Brazilian state at p, a word of their own.
+bool stateCode(const std::string& t, std::size_t p) {
+    static const char* codes = "AC AL AP AM BA CE DF ES GO MA MT MS MG PA PB PR PE PI RJ RN RS RO RR SC SP SE TO";
+    if (!isUpperLetter(at(t, p)) || !isUpperLetter(at(t, p + 1)) || isLetter(at(t, p + 2)) || isDigit(at(t, p + 2)) ||
+        at(t, p + 2) == '/')
+        return false;
+    return std::string(codes).find(t.substr(p - 1, 2)) != std::string::npos;
+}
+
 }  // namespace
 
 void reset() {
@@ -119,8 +128,19 @@ std::string normaliseText(const std::string& raw) {
             // -- a dash typed as two hyphens (--include is an option)
             while (at(text, pos) == '-') ++pos;
             r += ", ";
+        } else if (byte(c) == 0xA7 && byte(at(text, pos + 1)) == 0xA7) {
+            r += ttschars::cp1252(" parágrafos ");  // §§ 1º e 2º
+            pos += 2;
+        } else if (c == '/' && isLetter(at(text, pos - 1)) && stateCode(text, pos + 1)) {
+            r += ", ";  // Brasília/DF, Recife/PE: the city and its state
+            ++pos;
         } else if (c == '=' && at(text, pos - 1) == ' ' && at(text, pos + 1) == ' ') {
             r += "igual a";  // 1 cm = 10 mm
+            ++pos;
+        } else if (c == '-' && isDigit(at(text, pos + 1)) &&
+                   (byte(at(text, pos - 1)) == 0xBA || byte(at(text, pos - 1)) == 0xAA ||
+                    (isLetter(at(text, pos - 1)) && low(wordBefore(text, pos)) == "mil"))) {
+            r += " a ";  // arts. 5º-7º, 5 mil-10 mil: a range
             ++pos;
         } else if (c == '-' && isLetter(at(text, pos - 1)) && isDigit(at(text, pos + 1))) {
             r += ' ';  // UTF-8, Covid-19: a hyphen, no sign
@@ -147,6 +167,8 @@ std::string normaliseText(const std::string& raw) {
         } else {
             if (isKeptPunctuation(c) || c == '\t')
                 r += c == '\t' ? ' ' : c;
+            else if (c == '"')
+                r += ' ';  // quotes are heard in the voice, not named (as “ ” are not)
             else if (c != '\n' && c != '\r')
                 r += " " + charName(byte(c)) + " ";
             ++pos;

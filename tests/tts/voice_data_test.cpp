@@ -137,6 +137,14 @@ TEST_F(VoiceData, LoanWordsReadAsBraziliansSayThem) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(word(text), expected) << text;
 }
 
+// Acronyms said as words that end in a stop: Brazilians add an i (úspi).
+TEST_F(VoiceData, AcronymsEndingInAStopTakeAnI) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"USP", ">u s p i"}, {"FIESP", "f i >E s p i"}, {"PUC", "p >u k i"}, {"PIB", "p >i b i"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(word(text), expected) << text;
+}
+
 TEST_F(VoiceData, SentenceGivesPlausibleEngineLines) {
     const List lines = uttsprosodia::buildPhoLines(phonemes(w("O Dr. Silva chegou às 14h30 do dia 1º de março.")), 1.0, 1.0);
     std::string comments;
