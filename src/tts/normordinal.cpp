@@ -10,7 +10,7 @@ std::string ordinalWords(Gender gender, std::uint64_t value) {
     if (value == 0) return "zero";
     static const char* units[] = {"", "primeiro", "segundo", "terceiro", "quarto", "quinto", "sexto", "sétimo", "oitavo", "nono"};
     static const char* tens[] = {"", "décimo", "vigésimo", "trigésimo", "quadragésimo", "quinquagésimo", "sexagésimo", "septuagésimo", "octogésimo", "nonagésimo"};
-    static const char* hundreds[] = {"", "centésimo", "ducentésimo", "tricentésimo", "quadrigentésimo", "quingentésimo", "seiscentésimo", "septigentésimo", "octigentésimo", "nongentésimo"};
+    static const char* hundreds[] = {"", "centésimo", "ducentésimo", "tricentésimo", "quadringentésimo", "quingentésimo", "seiscentésimo", "septingentésimo", "octingentésimo", "nongentésimo"};
     std::string r;
     int place = 0;
     for (std::uint64_t v = value; v > 0 && place < 4; v /= 10, ++place) {

@@ -114,7 +114,7 @@ installed_package() {
         return
     fi
     # Never over what a user or another install put there.
-    local ours=(/etc/quoril /usr/share/quoril /usr/lib/libmbrola.so.1 /usr/bin/convzul
+    local ours=(/etc/quoril /usr/share/quoril /usr/lib/quoril /usr/lib/libmbrola.so.1 /usr/bin/convzul
                 /etc/speech-dispatcher/modules/quoril.conf)
     local p
     if dpkg-query -W -f='${Status}' convzul 2>/dev/null | grep -qv "not-installed"; then
@@ -165,6 +165,14 @@ installed_tools() {
     [ "$(stat -c %s "$run/falar.wav" 2>/dev/null || echo 0)" -gt 32000 ] || fail "the installed falar wrote no speech"
     /usr/bin/zul encode "$run/entrada.txt" "$run/zul.zul" 2>"$run/zul.err" || fail "the installed zul failed: $(cat "$run/zul.err")"
     cmp -s "$run/zul.zul" "$run/saida.zul" || fail "the installed zul and convzul wrote different files"
+    # A document, read by the installed document helper (/usr/lib/quoril).
+    command -v pandoc >/dev/null || { echo "installed package: document part skipped (no pandoc)"; return; }
+    printf '# Ata\n\nA reuni\303\243o come\303\247a \303\240s nove horas.\n' >"$run/ata.md"
+    pandoc "$run/ata.md" -o "$run/ata.docx" || { fail "pandoc could not write a DOCX"; return; }
+    /usr/bin/zul encode "$run/ata.docx" "$run/ata.zul" 2>"$run/ata.err" &&
+        /usr/bin/zul decode --utf8 "$run/ata.zul" - >"$run/ata.txt" 2>>"$run/ata.err" ||
+        fail "the installed zul did not read a DOCX: $(cat "$run/ata.err")"
+    grep -qx 'A reunião começa às nove horas.' "$run/ata.txt" || fail "the installed zul's DOCX text: $(cat "$run/ata.txt")"
 }
 
 # The installed module: INIT from its own folder, then through a real
@@ -310,7 +318,7 @@ purge_package() {
     apt-get -o DPkg::Lock::Timeout=600 purge -y -q convzul >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; fail "apt purge"; return; }
     local left
     left=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's#^\./#/#' | grep -v '/$' | while read -r f; do [ -e "$f" ] && echo "$f"; done)
-    for d in /etc/quoril /usr/share/quoril /usr/share/doc/convzul; do [ -e "$d" ] && left="$left $d"; done
+    for d in /etc/quoril /usr/share/quoril /usr/lib/quoril /usr/share/doc/convzul; do [ -e "$d" ] && left="$left $d"; done
     [ -z "$left" ] || fail "purge left: $left"
     ! ldconfig -p | grep -q libmbrola || fail "the loader's cache still has libmbrola after purge"
 }

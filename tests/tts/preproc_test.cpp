@@ -265,6 +265,10 @@ TEST(Numbers, OrdinalWords) {
     EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 1234), w("milésimo ducentésimo trigésimo quarto"));
     EXPECT_EQ(pre::ordinalWords(pre::Gender::feminine, 21), w("vigésima primeira"));
     EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 10), w("décimo"));
+    // the hundreds spelt as dictionaries spell them
+    EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 480), w("quadringentésimo octogésimo"));
+    EXPECT_EQ(pre::ordinalWords(pre::Gender::feminine, 700), w("septingentésima"));
+    EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 800), w("octingentésimo"));
     EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 0), "zero");
     EXPECT_EQ(pre::ordinalWords(pre::Gender::masculine, 2000), "dois mil ");
 }
