@@ -37,6 +37,9 @@ struct WindowLayer {
     std::mutex chooseLock;
     std::unique_ptr<WindowBackend> owned;
     std::atomic<WindowBackend*> active{nullptr};
+    // The backend shut down on the way out: kept, never destroyed, since a
+    // call from another thread may still be inside it.
+    WindowBackend* retired = nullptr;
 
     // The one window (main thread only).
     Hwnd hwnd = 0;
@@ -155,8 +158,9 @@ Hwnd paintPending(Hwnd filter) {
 void shutdownBackend() {
     auto& s = layer();
     std::lock_guard<std::mutex> g(s.chooseLock);
-    if (!s.active.load()) return;
+    if (!s.active.load() || s.retired) return;
     WindowBackend* b = s.owned.release();
+    s.retired = b;
     // Whatever still runs on the way out talks to a headless stand-in.
     s.owned = makeHeadlessBackend();
     s.owned->init();
