@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -29,12 +30,14 @@ using ::document::Failure;
 using ::document::Problem;
 using Clock = std::chrono::steady_clock;
 
+// A limit from the environment: a positive whole number, at most a million
+// (megabytes or seconds), so that no product of it overflows; else fallback.
 long envNumber(const char* name, long fallback) {
     const char* v = std::getenv(name);
     if (!v || !*v) return fallback;
     char* end;
     const long n = std::strtol(v, &end, 10);
-    return *end == 0 && n > 0 ? n : fallback;
+    return *end == 0 && n > 0 ? std::min(n, 1000000L) : fallback;
 }
 
 bool executable(const fs::path& p) {

@@ -77,12 +77,14 @@ void out(const char* text, std::size_t size) {
 }
 void out(const std::string& text) { out(text.data(), text.size()); }
 
+// A limit from the environment: a positive whole number, at most a million
+// (megabytes or seconds), so that no product of it overflows; else fallback.
 long envNumber(const char* name, long fallback) {
     const char* v = std::getenv(name);
     if (!v || !*v) return fallback;
     char* end;
     const long n = std::strtol(v, &end, 10);
-    return *end == 0 && n > 0 ? n : fallback;
+    return *end == 0 && n > 0 ? std::min(n, 1000000L) : fallback;
 }
 
 void setLimits() {
