@@ -9,6 +9,7 @@ pkg_check_modules(LEPTONICA IMPORTED_TARGET lept)
 if(POPPLER_CPP_FOUND AND TESSERACT_FOUND AND LEPTONICA_FOUND)
   add_executable(lerdoc src/platform/document/helper/lerdoc.cpp)
   target_link_libraries(lerdoc PRIVATE PkgConfig::POPPLER_CPP PkgConfig::TESSERACT PkgConfig::LEPTONICA)
+  target_include_directories(lerdoc PRIVATE ${CMAKE_SOURCE_DIR}/src)
   # It runs under an address-space limit, which the sanitizers' shadow
   # memory cannot live within; it is a separate process and tested as one.
   target_compile_options(lerdoc PRIVATE -fno-sanitize=all)

@@ -95,13 +95,17 @@ wait_for() {
         sleep 0.2
     done
 }
-wait_for "Qual o arquivo a converter?"
-tmux -L "$sock" send-keys -t 0 -l "entrada.txt"
-tmux -L "$sock" send-keys -t 0 Enter
-wait_for "Qual o arquivo de sa"
-tmux -L "$sock" send-keys -t 0 -l "saida.zul"
-tmux -L "$sock" send-keys -t 0 Enter
-wait_for "EXIT="
+# The user's answers: entrada.txt to convert into saida.zul, then the end.
+answer_prompts() {
+    wait_for "Qual o arquivo a converter?"
+    tmux -L "$sock" send-keys -t 0 -l "entrada.txt"
+    tmux -L "$sock" send-keys -t 0 Enter
+    wait_for "Qual o arquivo de sa"
+    tmux -L "$sock" send-keys -t 0 -l "saida.zul"
+    tmux -L "$sock" send-keys -t 0 Enter
+    wait_for "EXIT="
+}
+answer_prompts
 screen | grep -q "EXIT=0" || fail "the installed program did not end with 0"
 # abc -> 106 110 110; "olé" -> OEM 111 108 130, masks 11 12 13.
 cmp -s "$work/saida.zul" <(printf '\152\156\156\r\n\144\140\217\r\n') || { fail "the ZUL file differs"; od -An -tu1 "$work/saida.zul"; }
@@ -141,13 +145,7 @@ installed_convzul() {
     sock=$sock-installed
     tmux -L "$sock" -f "$work/tmux.conf" new-session -d -x 100 -y 30 \
         "cd '$run' && env -u QUORIL_WINDIR SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=terminal /usr/bin/convzul 2>'$run/stderr'; echo \"EXIT=\$?\"; sleep 60"
-    wait_for "Qual o arquivo a converter?"
-    tmux -L "$sock" send-keys -t 0 -l "entrada.txt"
-    tmux -L "$sock" send-keys -t 0 Enter
-    wait_for "Qual o arquivo de sa"
-    tmux -L "$sock" send-keys -t 0 -l "saida.zul"
-    tmux -L "$sock" send-keys -t 0 Enter
-    wait_for "EXIT="
+    answer_prompts
     screen | grep -q "EXIT=0" || fail "the installed convzul did not end with 0"
     if screen | grep -q "indispon" || grep -q "indispon" "$run/stderr"; then
         fail "the installed convzul has no built-in voice: $(cat "$run/stderr")"

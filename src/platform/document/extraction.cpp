@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/system/system.hpp"
+#include "platform/document/limits.hpp"
 
 extern char** environ;
 
@@ -30,15 +31,6 @@ using ::document::Failure;
 using ::document::Problem;
 using Clock = std::chrono::steady_clock;
 
-// A limit from the environment: a positive whole number, at most a million
-// (megabytes or seconds), so that no product of it overflows; else fallback.
-long envNumber(const char* name, long fallback) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) return fallback;
-    char* end;
-    const long n = std::strtol(v, &end, 10);
-    return *end == 0 && n > 0 ? std::min(n, 1000000L) : fallback;
-}
 
 bool executable(const fs::path& p) {
     std::error_code ec;
@@ -230,9 +222,9 @@ private:
 
 Limits limits() {
     Limits l;
-    l.idleSeconds = static_cast<int>(envNumber("QUORIL_DOCUMENT_IDLE_SECONDS", l.idleSeconds));
-    l.textBytes = static_cast<unsigned long long>(envNumber("QUORIL_DOCUMENT_TEXT_MB", static_cast<long>(l.textBytes >> 20))) << 20;
-    l.memoryMegabytes = envNumber("QUORIL_DOCUMENT_MEMORY_MB", l.memoryMegabytes);
+    l.idleSeconds = static_cast<int>(envLimit("QUORIL_DOCUMENT_IDLE_SECONDS", l.idleSeconds));
+    l.textBytes = static_cast<unsigned long long>(envLimit("QUORIL_DOCUMENT_TEXT_MB", static_cast<long>(l.textBytes >> 20))) << 20;
+    l.memoryMegabytes = envLimit("QUORIL_DOCUMENT_MEMORY_MB", l.memoryMegabytes);
     return l;
 }
 

@@ -49,6 +49,8 @@
 #include <poppler/cpp/poppler-page.h>
 #include <tesseract/baseapi.h>
 
+#include "platform/document/limits.hpp"
+
 extern char** environ;
 
 namespace {
@@ -77,19 +79,11 @@ void out(const char* text, std::size_t size) {
 }
 void out(const std::string& text) { out(text.data(), text.size()); }
 
-// A limit from the environment: a positive whole number, at most a million
-// (megabytes or seconds), so that no product of it overflows; else fallback.
-long envNumber(const char* name, long fallback) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) return fallback;
-    char* end;
-    const long n = std::strtol(v, &end, 10);
-    return *end == 0 && n > 0 ? std::min(n, 1000000L) : fallback;
-}
+using platform::document::envLimit;
 
 void setLimits() {
-    const rlim_t memory = static_cast<rlim_t>(envNumber("QUORIL_DOCUMENT_MEMORY_MB", 2048)) << 20;
-    const rlim_t cpu = static_cast<rlim_t>(envNumber("QUORIL_DOCUMENT_CPU_SECONDS", 3600));
+    const rlim_t memory = static_cast<rlim_t>(envLimit("QUORIL_DOCUMENT_MEMORY_MB", 2048)) << 20;
+    const rlim_t cpu = static_cast<rlim_t>(envLimit("QUORIL_DOCUMENT_CPU_SECONDS", 3600));
     const struct rlimit as = {memory, memory}, cpuLimit = {cpu, cpu + 5}, none = {0, 0};
     setrlimit(RLIMIT_AS, &as);
     setrlimit(RLIMIT_CPU, &cpuLimit);
@@ -384,7 +378,7 @@ void readWithPandoc(const std::string& kind, const std::string& file) {
     if (fd < 0 || write(fd, rowsFilter, std::strlen(rowsFilter)) < 0) fail("failed");
     // pandoc's own heap limit, well inside the address space: its runtime
     // reserves much of that space for itself and its threads.
-    const long heap = envNumber("QUORIL_DOCUMENT_MEMORY_MB", 2048) / 4;
+    const long heap = envLimit("QUORIL_DOCUMENT_MEMORY_MB", 2048) / 4;
     std::fflush(stdout);
     const int st = runTool({"pandoc", "-f", kind, "-t", "plain", "--wrap=none",
                             "--lua-filter=/proc/self/fd/" + std::to_string(fd), "+RTS", "-M" + std::to_string(heap) + "m",
