@@ -34,6 +34,7 @@
 #include "platform/window/sdl_keys.hpp"
 #include "platform/system/system.hpp"
 #include "platform/window/text_input.hpp"
+#include "platform/window/x11_errors.hpp"
 
 namespace platform {
 namespace {
@@ -110,6 +111,7 @@ public:
         // driver that renderer is a software GL whose threads each frame
         // waits for, and a text screen gains nothing from it.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        filterGoneWindowErrors();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
         // Only a desktop will do: SDL's console and off-screen drivers are
         // no window for a person (the terminal backend serves the console).
