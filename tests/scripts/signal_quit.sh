@@ -51,22 +51,28 @@ signal_midway() {
 }
 
 # ---- the window ----
-(cd "$work" && SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" "$bin" \
-    >"$work/sdl.out" 2>"$work/sdl.err"; echo $? >"$work/sdl.code") &
-app_pid=""
+# The program's own pid, from the shell that starts it: other tests may be
+# running the same program at the same time.
+(cd "$work" && {
+    SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" "$bin" >"$work/sdl.out" 2>"$work/sdl.err" &
+    echo $! >"$work/sdl.pid"
+    wait $!
+    echo $? >"$work/sdl.code"
+}) &
 end=$((SECONDS + 60))
+until [ -s "$work/sdl.pid" ] || [ $SECONDS -ge $end ]; do sleep 0.1; done
+sdl_pid=$(cat "$work/sdl.pid" 2>/dev/null)
+app_pid=$sdl_pid
 win=""
 until [ -n "$win" ]; do
     win=$(xdotool search --name convzul 2>/dev/null | head -1)
     [ $SECONDS -lt $end ] || break
     sleep 0.3
 done
-sdl_pid=$(pgrep -n -f "^$bin\$" || true)
 if [ -z "$win" ] || [ -z "$sdl_pid" ]; then
     fail sdl "no window"
     cat "$work/sdl.err"
 else
-    app_pid=$sdl_pid
     xdotool windowfocus --sync "$win" 2>/dev/null
     sleep 1
     xdotool type --delay 60 "entrada.txt"
