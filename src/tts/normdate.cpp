@@ -102,8 +102,9 @@ bool dateContext(const std::string& t, std::size_t pos, std::size_t end) {
         const std::string w = b ? low(wordBefore(t, b)) : std::string();
         for (const char* x : nouns)
             if (w == ttschars::cp1252(x)) return true;
-        // the second of two dates: 1/6 a 30/6
-        if (b) {
+        // the second of two dates: 1/6 a 30/6 (but 1 3/4 de 6/6 h is a
+        // share and a dosing interval)
+        if (b && before != "de" && before != "em") {
             std::size_t q = b - 1;
             while (q >= 1 && isBlank(at(t, q))) --q;
             std::size_t s = q;
@@ -261,11 +262,58 @@ bool parse(const std::string& t, std::size_t pos, Date& d) {
 
 std::string day(std::uint64_t v) { return v == 1 ? std::string("primeiro") : number(v); }
 
+// jan.-mar., seg-sex: a span of months or of weekdays (janeiro a março,
+// segunda a sexta).
+struct Span {
+    const CalendarName* from = nullptr;
+    const CalendarName* to = nullptr;
+    std::size_t end = 0;
+};
+
+std::size_t letterRun(const std::string& t, std::size_t p) {
+    std::size_t q = p;
+    while (isLetter(at(t, q))) ++q;
+    return q - p;
+}
+
+bool span(const std::string& t, std::size_t pos, Span& s) {
+    if (pos > 1 && isLetter(at(t, pos - 1))) return false;
+    const std::size_t a = letterRun(t, pos);
+    if (a < 3) return false;
+    const std::string first = t.substr(pos - 1, a);
+    const bool month = monthNamed(first) != nullptr;
+    s.from = month ? monthNamed(first) : weekdayNamed(first);
+    if (s.from == nullptr) return false;
+    std::size_t q = pos + a;
+    if (at(t, q) == '.') ++q;
+    if (at(t, q) != '-') return false;
+    ++q;
+    const std::size_t b = letterRun(t, q);
+    if (b < 3) return false;
+    s.to = month ? monthNamed(t.substr(q - 1, b)) : weekdayNamed(t.substr(q - 1, b));
+    if (s.to == nullptr || s.to == s.from) return false;
+    s.end = q + b;
+    if (isDigit(at(t, s.end)) || at(t, s.end) == '-') return false;
+    // The abbreviation's full stop when the sentence goes on (jan.-mar. de
+    // 2025); one before a capital or at the end also ends the sentence.
+    if (at(t, s.end) == '.' && at(t, s.end + 1) == ' ' &&
+        (isDigit(at(t, s.end + 2)) || (isLetter(at(t, s.end + 2)) && !isUpperLetter(at(t, s.end + 2)))))
+        ++s.end;
+    return true;
+}
+
+// segunda-feira: segunda, as a span says it
+std::string spanName(const CalendarName& c) {
+    const std::size_t dash = c.name.find('-');
+    return dash == std::string::npos ? c.name : c.name.substr(0, dash);
+}
+
 }  // namespace
 
 std::size_t isDate(const std::string& t, std::size_t pos) {
     Date d;
     if (parse(t, pos, d)) return d.end;
+    if (Span s; isLetter(at(t, pos)) && span(t, pos, s)) return s.end;
     // dia 1: the first of the month
     const char after = at(t, pos + 1);
     const bool alone = after == '\0' || isBlank(after) || after == ',' || after == ';' || after == ')' ||
@@ -295,6 +343,8 @@ std::size_t isDate(const std::string& t, std::size_t pos) {
 
 std::string sayDate(const std::string& t, std::size_t pos, std::size_t) {
     Date d;
+    if (Span s; !parse(t, pos, d) && isLetter(at(t, pos)) && span(t, pos, s))
+        return spanName(*s.from) + (low(wordBefore(t, pos)) == "entre" ? " e " : " a ") + spanName(*s.to) + " ";
     if (!parse(t, pos, d)) return day(valueOf(t, pos, digitRun(t, pos))) + " ";  // dia 1, dia 05
     if (!d.month) return day(d.day) + " ";      // 1 de maio: the rest is words
     std::string r = d.day ? day(d.day) + " de " : std::string();

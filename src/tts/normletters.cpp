@@ -60,7 +60,9 @@ std::string scanWord(const std::string& text, std::size_t& pos) {
     while (uttsnorm::isLetter(at(text, pos))) {
         if (!uttsnorm::isConsonant(at(text, pos))) allConsonants = false;
         ++pos;
-        if (at(text, pos) == '-') ++pos;
+        // guarda-chuva, pré- e pós-: the hyphen is the word's; 5 mil-10
+        // mil: it is a range's
+        if (at(text, pos) == '-' && !uttsnorm::isDigit(at(text, pos + 1))) ++pos;
     }
     std::string word = text.substr(start - 1, pos - start);
     if (allConsonants && !word.empty()) {
