@@ -292,14 +292,10 @@ bool span(const std::string& t, std::size_t pos, Span& s) {
     if (b < 3) return false;
     s.to = month ? monthNamed(t.substr(q - 1, b)) : weekdayNamed(t.substr(q - 1, b));
     if (s.to == nullptr || s.to == s.from) return false;
+    // (a full stop after it is left to the sentence: silent before a small
+    // letter, the end of the sentence before a capital)
     s.end = q + b;
-    if (isDigit(at(t, s.end)) || at(t, s.end) == '-') return false;
-    // The abbreviation's full stop when the sentence goes on (jan.-mar. de
-    // 2025); one before a capital or at the end also ends the sentence.
-    if (at(t, s.end) == '.' && at(t, s.end + 1) == ' ' &&
-        (isDigit(at(t, s.end + 2)) || (isLetter(at(t, s.end + 2)) && !isUpperLetter(at(t, s.end + 2)))))
-        ++s.end;
-    return true;
+    return !isDigit(at(t, s.end)) && at(t, s.end) != '-';
 }
 
 // segunda-feira: segunda, as a span says it
@@ -313,7 +309,7 @@ std::string spanName(const CalendarName& c) {
 std::size_t isDate(const std::string& t, std::size_t pos) {
     Date d;
     if (parse(t, pos, d)) return d.end;
-    if (Span s; isLetter(at(t, pos)) && span(t, pos, s)) return s.end;
+    if (Span s; span(t, pos, s)) return s.end;
     // dia 1: the first of the month
     const char after = at(t, pos + 1);
     const bool alone = after == '\0' || isBlank(after) || after == ',' || after == ';' || after == ')' ||
@@ -343,9 +339,11 @@ std::size_t isDate(const std::string& t, std::size_t pos) {
 
 std::string sayDate(const std::string& t, std::size_t pos, std::size_t) {
     Date d;
-    if (Span s; !parse(t, pos, d) && isLetter(at(t, pos)) && span(t, pos, s))
-        return spanName(*s.from) + (low(wordBefore(t, pos)) == "entre" ? " e " : " a ") + spanName(*s.to) + " ";
-    if (!parse(t, pos, d)) return day(valueOf(t, pos, digitRun(t, pos))) + " ";  // dia 1, dia 05
+    if (!parse(t, pos, d)) {
+        if (Span s; span(t, pos, s))
+            return spanName(*s.from) + (low(wordBefore(t, pos)) == "entre" ? " e " : " a ") + spanName(*s.to) + " ";
+        return day(valueOf(t, pos, digitRun(t, pos))) + " ";  // dia 1, dia 05
+    }
     if (!d.month) return day(d.day) + " ";      // 1 de maio: the rest is words
     std::string r = d.day ? day(d.day) + " de " : std::string();
     r += monthName(int(d.month));
