@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A signal from outside ends build/convzul as a quit message does, in the
-# window (SIGTERM, under Xvfb) and in the terminal (SIGINT, under tmux):
+# window (SIGTERM, under Xvfb) and in the terminal (SIGINT, under tmux), and
+# so does the display going away (Xvfb ended):
 # mid-conversion, the program ends within a few seconds with exit code 255
 # and the ZUL file holds whole converted lines, byte-exact.
 # Skips (77) without Xvfb and xdotool, or tmux, or the program.
@@ -51,37 +52,43 @@ signal_midway() {
 }
 
 # ---- the window ----
-# The program's own pid, from the shell that starts it: other tests may be
-# running the same program at the same time.
-(cd "$work" && {
-    SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" "$bin" >"$work/sdl.out" 2>"$work/sdl.err" &
-    echo $! >"$work/sdl.pid"
-    wait $!
-    echo $? >"$work/sdl.code"
-}) &
-end=$((SECONDS + 60))
-until [ -s "$work/sdl.pid" ] || [ $SECONDS -ge $end ]; do sleep 0.1; done
-sdl_pid=$(cat "$work/sdl.pid" 2>/dev/null)
-app_pid=$sdl_pid
-win=""
-until [ -n "$win" ]; do
-    win=$(xdotool search --name convzul 2>/dev/null | head -1)
-    [ $SECONDS -lt $end ] || break
-    sleep 0.3
-done
-if [ -z "$win" ] || [ -z "$sdl_pid" ]; then
-    fail sdl "no window"
-    cat "$work/sdl.err"
-else
+# Starts the program in the window and gives it the names $1.txt... (the
+# input) and saida-$1.zul; sets win_pid. The pid comes from the shell that
+# starts the program: other tests may be running it at the same time.
+start_window() {
+    local what=$1
+    win_pid=""
+    (cd "$work" && {
+        SDL_AUDIODRIVER=dummy QUORIL_CONSOLE=sdl QUORIL_WINDIR="$windir" "$bin" >"$work/$what.out" 2>"$work/$what.err" &
+        echo $! >"$work/$what.pid"
+        wait $!
+        echo $? >"$work/$what.code"
+    }) &
+    local end=$((SECONDS + 60)) win=""
+    until [ -s "$work/$what.pid" ] || [ $SECONDS -ge $end ]; do sleep 0.1; done
+    win_pid=$(cat "$work/$what.pid" 2>/dev/null)
+    app_pid=$win_pid
+    until [ -n "$win" ]; do
+        win=$(xdotool search --name convzul 2>/dev/null | head -1)
+        [ $SECONDS -lt $end ] || break
+        sleep 0.3
+    done
+    if [ -z "$win" ] || [ -z "$win_pid" ]; then
+        fail "$what" "no window"
+        cat "$work/$what.err"
+        return 1
+    fi
     xdotool windowfocus --sync "$win" 2>/dev/null
     sleep 1
     xdotool type --delay 60 "entrada.txt"
     xdotool key Return
     sleep 1
-    xdotool type --delay 60 "saida-sdl.zul"
+    xdotool type --delay 60 "saida-$what.zul"
     xdotool key Return
-    sdl_code() { [ -s "$work/sdl.code" ] && cat "$work/sdl.code"; }
-    signal_midway sdl "$sdl_pid" sdl_code TERM
+}
+sdl_code() { [ -s "$work/sdl.code" ] && cat "$work/sdl.code"; }
+if start_window sdl; then
+    signal_midway sdl "$win_pid" sdl_code TERM
     app_pid=""
 fi
 
@@ -109,6 +116,18 @@ if wait_for "Qual o arquivo a converter?"; then
         term_code() { screen | sed -n 's/^EXIT=\([0-9]*\).*/\1/p' | tail -1; }
         signal_midway terminal "$term_pid" term_code INT
     }
+fi
+
+# ---- the display going away ----
+# The X server ends mid-conversion (a session closed): the program ends as
+# a quit does, and says why.
+display_code() { [ -s "$work/display.code" ] && cat "$work/display.code"; }
+if start_window display; then
+    signal_midway display "$xvfb_pid" display_code TERM
+    grep -q "conex.o com a tela foi perdida" "$work/display.err" ||
+        fail display "no word of the lost display on standard error: $(head -3 "$work/display.err")"
+    app_pid=""
+    xvfb_pid=""
 fi
 
 [ $failures -eq 0 ] || exit 1

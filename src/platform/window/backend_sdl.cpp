@@ -111,7 +111,7 @@ public:
         // driver that renderer is a software GL whose threads each frame
         // waits for, and a text screen gains nothing from it.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        filterGoneWindowErrors();
+        handleDisplayErrors();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
         // Only a desktop will do: SDL's console and off-screen drivers are
         // no window for a person (the terminal backend serves the console).
@@ -134,6 +134,8 @@ public:
     void shutdown() override {
         if (!started_) return;
         started_ = false;
+        // The display is gone: SDL would wait for its answers for ever.
+        if (displayLost()) return;
         destroyWindow();
         closeFont();
         TTF_Quit();
@@ -143,7 +145,7 @@ public:
     // The display is asked for events at most every kInputInterval ms here
     // (the program polls at every line it writes), and always after a wait.
     void pollEvents() override {
-        if (!started_) return;
+        if (!started_ || displayLost()) return;
         const std::uint64_t now = tickCount();
         if (now - lastInput_ < kInputInterval) {
             if (dirty_ && presentDue(now)) present();
@@ -163,7 +165,7 @@ public:
     }
 
     void waitEvents(int milliseconds) override {
-        if (!started_) return;
+        if (!started_ || displayLost()) return;
         if (dirty_) present();
         SDL_Event ev;
         int got = milliseconds < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, milliseconds);
@@ -313,7 +315,7 @@ public:
     }
 
     void setTitle(const std::string& title) override {
-        if (window_ != nullptr) SDL_SetWindowTitle(window_, cp1252ToUtf8(title).c_str());
+        if (window_ != nullptr && !displayLost()) SDL_SetWindowTitle(window_, cp1252ToUtf8(title).c_str());
     }
 
     Rect clientRect() override {
@@ -468,7 +470,7 @@ public:
         const std::string t = cp1252ToUtf8(title), m = cp1252ToUtf8(text);
         std::fprintf(stderr, "%s: %s\n", t.c_str(), m.c_str());
         std::fflush(stderr);
-        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), window_) == 0;
+        return !displayLost() && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), window_) == 0;
     }
 
     bool hasKeyReleases() const override { return true; }
@@ -650,7 +652,7 @@ private:
     void showFrame() {
         drawGrid();
         dirty_ = false;
-        if (window_ == nullptr || backing_ == nullptr) return;
+        if (window_ == nullptr || backing_ == nullptr || displayLost()) return;
         SDL_Surface* screen = SDL_GetWindowSurface(window_);
         if (screen == nullptr) return;
         if (magnifying_ && capture_ != nullptr) {

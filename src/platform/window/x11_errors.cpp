@@ -15,26 +15,51 @@
 // message on the way out (or in the middle of a conversion, for the
 // clipboard). Such an event has nobody to reach, so dropping it is all
 // there is to do.
+//
+// A lost connection is another matter: Xlib's handler called exit(), whose
+// destructors asked SDL to destroy the window, and SDL then waited for the
+// dead server's answer, spinning for ever at full speed. Ours ends the
+// program through the exit hooks (every converted line is already in the
+// output file) while the window layer leaves SDL alone.
 #include "platform/window/x11_errors.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/system/system.hpp"
+
 namespace platform {
 namespace {
 
 XErrorHandler previous = nullptr;
+std::atomic<bool> lost{false};
 
 int onError(Display* display, XErrorEvent* error) {
     if (error->request_code == X_SendEvent && error->error_code == BadWindow) return 0;
     return previous != nullptr ? previous(display, error) : 0;
 }
 
+// Xlib's rule: this handler does not return.
+int onConnectionLost(Display*) {
+    // A second report (SDL keeps two connections), or one while the
+    // program was ending anyway: nothing is left to do but to end.
+    if (lost.exchange(true) || exitStarted()) std::_Exit(255);
+    std::fputs((cp1252ToUtf8("A conex\xE3o com a tela foi perdida; o programa termina.") + "\n").c_str(), stderr);
+    exitProcess(255);
+}
+
 }  // namespace
 
-void filterGoneWindowErrors() {
+void handleDisplayErrors() {
     XErrorHandler before = XSetErrorHandler(onError);
     if (before != onError) previous = before;
+    XSetIOErrorHandler(onConnectionLost);
 }
+
+bool displayLost() { return lost.load(); }
 
 }  // namespace platform

@@ -1,14 +1,20 @@
-// Errors the X server reports about events sent to windows that are gone.
+// What the X server reports that Xlib would otherwise answer by ending the
+// process its own way.
 #pragma once
 
 namespace platform {
 
-// Puts a filter in front of the process's X error handler: an event sent to
-// a window that no longer exists is dropped silently; every other error
-// goes on to the handler that was there before (Xlib's own ends the
-// program). Call it before SDL opens the display, so that SDL's handler
-// passes errors on to the filter and puts the filter back when it closes.
-// Idempotent.
-void filterGoneWindowErrors();
+// Puts our handlers in front of the process's X error handlers; call it
+// before SDL opens the display, so that SDL's own handler passes errors on
+// to ours and puts ours back when it closes. Idempotent.
+//
+//  - An event sent to a window that no longer exists is dropped silently;
+//    every other error goes on to the handler that was there before.
+//  - The connection to the display lost (the X server ended, the session
+//    closed) ends the program as a quit does, with exit code 255 and a
+//    message on standard error. From then on nothing may call SDL's video
+//    functions: displayLost() says so.
+void handleDisplayErrors();
+bool displayLost();
 
 }  // namespace platform
