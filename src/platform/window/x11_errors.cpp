@@ -20,7 +20,10 @@
 // destructors asked SDL to destroy the window, and SDL then waited for the
 // dead server's answer, spinning for ever at full speed. Ours ends the
 // program through the exit hooks (every converted line is already in the
-// output file) while the window layer leaves SDL alone.
+// output file) while the window layer leaves SDL alone. Whichever thread
+// meets the lost connection first (a sound or speech thread waking the
+// main one goes through SDL's second connection) ends the program; a
+// report after that finds it ending and ends at once.
 #include "platform/window/x11_errors.hpp"
 
 #include <X11/Xlib.h>
