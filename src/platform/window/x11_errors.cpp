@@ -28,6 +28,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -40,6 +41,7 @@ namespace {
 
 XErrorHandler previous = nullptr;
 std::atomic<bool> lost{false};
+pid_t program = 0;  // SDL shows its message boxes from a child process
 
 int onError(Display* display, XErrorEvent* error) {
     if (error->request_code == X_SendEvent && error->error_code == BadWindow) return 0;
@@ -48,6 +50,8 @@ int onError(Display* display, XErrorEvent* error) {
 
 // Xlib's rule: this handler does not return.
 int onConnectionLost(Display*) {
+    // The message box's child: the program's exit hooks are not its own.
+    if (::getpid() != program) std::_Exit(1);
     // A second report (SDL keeps two connections), or one while the
     // program was ending anyway: nothing is left to do but to end.
     if (lost.exchange(true) || exitStarted()) std::_Exit(255);
@@ -60,6 +64,7 @@ int onConnectionLost(Display*) {
 void handleDisplayErrors() {
     XErrorHandler before = XSetErrorHandler(onError);
     if (before != onError) previous = before;
+    program = ::getpid();
     XSetIOErrorHandler(onConnectionLost);
 }
 
