@@ -23,28 +23,22 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Under the sanitizers the module is several times slower and bigger.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool threadSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
+#if defined(__has_feature)
+#define SANITIZER_FEATURE(name) __has_feature(name)
+#else
+#define SANITIZER_FEATURE(name) 0
+#endif
+#if defined(__SANITIZE_THREAD__) || SANITIZER_FEATURE(thread_sanitizer)
 constexpr bool threadSanitizer = true;
 #else
 constexpr bool threadSanitizer = false;
 #endif
+#if defined(__SANITIZE_ADDRESS__) || SANITIZER_FEATURE(address_sanitizer)
+constexpr bool addressSanitizer = true;
 #else
-constexpr bool threadSanitizer = false;
+constexpr bool addressSanitizer = false;
 #endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
+constexpr bool sanitized = threadSanitizer || addressSanitizer;
 
 std::string buildDir() {
     const char* b = std::getenv("QUORIL_BUILD_DIR");
